@@ -1,0 +1,1 @@
+# Install rules and the CMake package (find_package(Velmora)).

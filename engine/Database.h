@@ -1,0 +1,65 @@
+// Database: the named set of table slots with its table-name index.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/NameIndex.h"
+#include "engine/OwnedArray.h"
+#include "engine/RecordRenumbering.h"
+#include "engine/Table.h"
+
+class XmlNode;
+
+// Owns its tables, their names and the renumbering of the latest save. Table slots are never
+// reused: deleting a table empties its slot and keeps its name in the index. Not thread-safe.
+class Database {
+ public:
+  // The flag is set to 1 whatever the argument.
+  Database(const std::string& databaseName, int databaseFlag);
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Renames the database and stores the flag; tables and records stay.
+  void createDatabase(const std::string& databaseName, int databaseFlag);
+  const std::string& getName() const { return name; }
+  int getFlag() const { return flag; }
+
+  // Every table loses its records; tables, definitions and temporary records stay.
+  void clearAllRecords();
+
+  bool tableExists(int table) const { return tables.exists(table); }
+  int tableIndex(const std::string& tableName) const { return tableNames.indexOf(tableName); }
+  // Code 2 without a name; also answers for a deleted table's slot.
+  const std::string& tableName(int table) const { return tableNames.nameOf(table); }
+  // Code 14 outside the slots or for an emptied slot.
+  Table& tableByIndex(int table) const;
+  // Code 1 for an unknown name, then as tableByIndex.
+  Table& tableByName(const std::string& tableName) const {
+    return tableByIndex(tableIndex(tableName));
+  }
+  // Destroys the table and empties its slot; code 14 outside the slots or for an emptied slot.
+  void deleteTable(int table);
+  int tableCount() const { return tables.getCount(); }
+
+  // Stores the table at the end, names it and registers it as a child of every table its
+  // relation fields name. Returns the new index. Code 1 (unknown target), 14 (target deleted)
+  // leave the table stored with the registrations made before the failure.
+  int addTable(const std::string& tableName, std::unique_ptr<Table> table);
+
+  // Rebuilds the renumbering for a save, replacing the previous one.
+  const RecordRenumbering& buildRenumbering();
+  const RecordRenumbering* getRenumbering() const { return renumbering.get(); }
+
+  // XML persistence (defined in xml/DatabaseXml.cpp).
+  bool saveXml(const std::string& fileName);
+  bool loadXml(const std::string& fileName);
+  std::unique_ptr<XmlNode> buildXmlDocument(const std::string& commentText);
+
+ private:
+  std::string name;
+  int flag;
+  OwnedArray<Table> tables;
+  NameIndex tableNames;
+  std::unique_ptr<RecordRenumbering> renumbering;
+};

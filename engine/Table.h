@@ -1,0 +1,135 @@
+// Table: one table's definition, record slots, temporary record and child-table registry.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/ChildList.h"
+#include "engine/IntArray.h"
+#include "engine/OwnedArray.h"
+#include "engine/Record.h"
+#include "engine/TableDefinition.h"
+
+class Database;
+class XmlNode;
+
+// Owns its definition, records, temporary record and child links; refers to its database
+// without owning it. Record indices are slots: deleting empties a slot and the count never goes
+// down (only clearRecords resets it). Every check runs in a fixed order and the first failing
+// one decides the code. Not thread-safe.
+class Table {
+ public:
+  // Takes the definition (the caller's pointer is null from the call on) and makes the first
+  // temporary record.
+  explicit Table(std::unique_ptr<TableDefinition> tableDefinition);
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  const TableDefinition& getDefinition() const { return *definition; }
+  Database* getOwnerDatabase() const { return ownerDatabase; }
+  int getIndex() const { return index; }
+  // Called by Database::addTable when the table is stored.
+  void attach(Database* database, int slot) {
+    ownerDatabase = database;
+    index = slot;
+  }
+
+  // A fresh temporary record with every field unset replaces the old one.
+  void createTemporaryRecord();
+  bool hasTemporaryRecord() const { return temporaryRecord != nullptr; }
+
+  // Setters, by field index or name. Codes in order: 1 (unknown name), 14 (field out of range),
+  // the type's code (9 Int, 10 String, 8 Long, 6 Relation), 11 (no temporary record).
+  void setInt(int field, int value);
+  void setLong(int field, int value);
+  void setString(int field, const std::string& value);
+  void setRelation(int field, int value);
+  void setInt(const std::string& field, int value) {
+    setInt(getDefinition().fieldIndex(field), value);
+  }
+  void setLong(const std::string& field, int value) {
+    setLong(getDefinition().fieldIndex(field), value);
+  }
+  void setString(const std::string& field, const std::string& value) {
+    setString(getDefinition().fieldIndex(field), value);
+  }
+  void setRelation(const std::string& field, int value) {
+    setRelation(getDefinition().fieldIndex(field), value);
+  }
+
+  // Stores the temporary record: position -1 or outside the slots appends, a position inside
+  // replaces. Unset fields get their type's default, relation links are made. Returns the slot.
+  // Code 11 without a temporary record; 14 (and others) from the links, see the .cpp.
+  int addRecord(int position);
+
+  bool recordExists(int record) const { return records.exists(record); }
+  int recordCount() const { return records.getCount(); }
+
+  // Getters. Codes in order: 1 (unknown name), 14 (field out of range), the type's code, 14
+  // (record index outside the slots or an empty slot). The string lives until the record is
+  // replaced, deleted or cleared.
+  int getInt(int record, int field) const;
+  int getLong(int record, int field) const;
+  const std::string& getString(int record, int field) const;
+  int getRelation(int record, int field) const;
+  int getInt(int record, const std::string& field) const {
+    return getInt(record, getDefinition().fieldIndex(field));
+  }
+  int getLong(int record, const std::string& field) const {
+    return getLong(record, getDefinition().fieldIndex(field));
+  }
+  const std::string& getString(int record, const std::string& field) const {
+    return getString(record, getDefinition().fieldIndex(field));
+  }
+  int getRelation(int record, const std::string& field) const {
+    return getRelation(record, getDefinition().fieldIndex(field));
+  }
+
+  // Destroys every record, sets the count to 0 and empties every child list; the temporary
+  // record and the definition stay.
+  void clearRecords();
+
+  // Deletes the record and, first, every record of a child table that refers to it (a
+  // cascade, run as a loop with an explicit stack; a record already being deleted is skipped,
+  // so reference cycles end). Code 14 for an empty slot or one outside the slots, for a missing
+  // child list or for a related table that was deleted. Deletions made before a failure stay.
+  void deleteRecord(int record);
+
+  // Child-table registry.
+  void addChildTable(int childTable);
+  int findChildTable(int childTable) const;  // code 12 when not registered
+  void linkChild(int parentRecord, int childTable, int childRecord);
+  void unlinkChild(int parentRecord, int childTable, int childRecord);
+  // Codes: 12 (not registered), 14 (no list for the parent record).
+  int childCount(int parentRecord, int childTable) const;
+  int childCount(int parentRecord, const std::string& childTable) const;
+  // Codes: 12, 14 (no list), 14 (negative position), 13 (position at or beyond the count).
+  int childRecord(int parentRecord, int childTable, int position) const;
+  int childRecord(int parentRecord, const std::string& childTable, int position) const;
+
+  // XML (defined in xml/TableXml.cpp): the chain of record elements (null without records), and
+  // the chain of field elements of one record (null without fields or for an empty slot).
+  std::unique_ptr<XmlNode> recordsToXml() const;
+  std::unique_ptr<XmlNode> recordToXml(int record) const;
+
+ private:
+  template <typename Value, typename Argument>
+  void setValue(int field, int type, const ErrorRow& wrongType, Argument&& argument);
+  const Record& storedRecord(int record) const;
+  const FieldValue& storedValue(int record, int field, int type, const ErrorRow& wrongType) const;
+  const ChildList& childList(int parentRecord, int childTable) const;
+  ChildList& childList(int parentRecord, int childTable);
+  // The table a relation field points to; code 14 when its slot was emptied.
+  Table& relationTargetTable(int field) const;
+  void linkRelations(const Record& record, int slot, bool link);
+  void unlinkAndDestroy(int record);
+  friend class CascadeDelete;
+
+  IntArray childTables;
+  OwnedArray<ChildTableLinks> childLinks;
+  OwnedArray<Record> records;
+  std::unique_ptr<TableDefinition> definition;
+  std::unique_ptr<Record> temporaryRecord;
+  Database* ownerDatabase = nullptr;
+  int index = 0;
+};

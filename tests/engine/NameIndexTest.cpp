@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "engine/NameIndex.h"
+#include "tests/support/WinCode.h"
+
+TEST(NameIndexTest, LooksUpBothWaysExactly) {
+  NameIndex names;
+  EXPECT_WIN_CODE(names.indexOf("name"), 1);
+  EXPECT_WIN_CODE(names.nameOf(0), 2);
+  names.add(0, "name");
+  names.add(1, "surname");
+  names.add(2, "age");
+  names.add(3, "");
+  EXPECT_EQ(names.indexOf("age"), 2);
+  EXPECT_EQ(names.nameOf(1), "surname");
+  EXPECT_EQ(names.indexOf(""), 3);
+  EXPECT_WIN_CODE(names.indexOf("Age"), 1);
+  EXPECT_WIN_CODE(names.indexOf("age "), 1);
+  EXPECT_WIN_CODE(names.nameOf(-1), 2);
+}
+
+TEST(NameIndexTest, ReaddingANameOrIndexOverwritesOneDirectionOnly) {
+  NameIndex names;
+  names.add(0, "employee");
+  names.add(1, "employee");
+  EXPECT_EQ(names.indexOf("employee"), 1);
+  EXPECT_EQ(names.nameOf(0), "employee");
+  EXPECT_EQ(names.nameOf(1), "employee");
+
+  NameIndex renamed;
+  renamed.add(0, "name");
+  renamed.add(0, "surname");
+  EXPECT_EQ(renamed.nameOf(0), "surname");
+  EXPECT_EQ(renamed.indexOf("name"), 0);
+  EXPECT_EQ(renamed.indexOf("surname"), 0);
+}

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include "engine/Database.h"
+#include "tests/support/Schemas.h"
+#include "tests/support/WinCode.h"
+
+namespace {
+
+// P (Int v) with two records; C (Int v, Relation p -> P).
+class RelationTest : public ::testing::Test {
+ protected:
+  RelationTest() : database("velmora", 1) {
+    p = addTestTable(database, "P", {{"v", FieldType::Int, ""}});
+    c = addTestTable(database, "C", {{"v", FieldType::Int, ""}, {"p", FieldType::Relation, "P"}});
+    addRecords(parentTable(), {{0, -1}, {1, -1}});
+  }
+
+  Table& parentTable() { return database.tableByIndex(p); }
+  Table& childTable() { return database.tableByIndex(c); }
+
+  // Each pair: (v, relation value or -1 for none).
+  static void addRecords(Table& table, std::initializer_list<std::pair<int, int>> rows) {
+    for (const auto& [value, relation] : rows) {
+      table.createTemporaryRecord();
+      table.setInt("v", value);
+      if (relation >= 0) table.setRelation("p", relation);
+      table.addRecord(-1);
+    }
+  }
+
+  Database database;
+  int p = -1;
+  int c = -1;
+};
+
+}  // namespace
+
+TEST_F(RelationTest, ChildListsFollowRelationValues) {
+  addRecords(childTable(), {{10, 1}, {11, 0}, {12, 1}});
+  EXPECT_EQ(parentTable().childCount(1, c), 2);
+  EXPECT_EQ(parentTable().childRecord(1, c, 0), 0);
+  EXPECT_EQ(parentTable().childRecord(1, "C", 1), 2);
+  EXPECT_WIN_CODE(parentTable().childRecord(1, c, 2), 13);
+  EXPECT_WIN_CODE(parentTable().childRecord(1, c, -1), 14);
+  EXPECT_WIN_CODE(parentTable().childCount(2, c), 14);
+  EXPECT_WIN_CODE(parentTable().childCount(-1, c), 14);
+  EXPECT_WIN_CODE(parentTable().childCount(0, p), 12);
+  EXPECT_WIN_CODE(parentTable().childCount(0, "nope"), 1);
+  EXPECT_EQ(childTable().getRelation(2, "p"), 1);
+  EXPECT_EQ(database.tableByName("P").getDefinition().fieldCount(), 1);
+}
+
+TEST_F(RelationTest, CascadingDeleteRemovesChildrenFirst) {
+  addRecords(childTable(), {{10, 1}, {11, 0}, {12, 1}});
+  parentTable().deleteRecord(1);
+  EXPECT_FALSE(parentTable().recordExists(1));
+  EXPECT_FALSE(childTable().recordExists(0));
+  EXPECT_TRUE(childTable().recordExists(1));
+  EXPECT_FALSE(childTable().recordExists(2));
+  EXPECT_EQ(parentTable().childCount(1, c), 0);
+  EXPECT_EQ(parentTable().childCount(0, c), 1);
+  EXPECT_EQ(childTable().recordCount(), 3);
+  EXPECT_EQ(parentTable().recordCount(), 2);
+}
+
+TEST_F(RelationTest, RelationValueWithoutChildListFailsAfterStoring) {
+  childTable().setRelation("p", 5);
+  EXPECT_WIN_CODE(childTable().addRecord(-1), 14);
+  EXPECT_TRUE(childTable().recordExists(0));
+  childTable().createTemporaryRecord();
+  childTable().setRelation("p", -1);
+  EXPECT_WIN_CODE(childTable().addRecord(-1), 14);
+  // Later appends to P still give every slot its child list.
+  addRecords(parentTable(), {{2, -1}});
+  EXPECT_EQ(parentTable().childCount(2, c), 0);
+}
+
+TEST_F(RelationTest, ReplacingARecordMovesItBetweenParents) {
+  addRecords(childTable(), {{10, 0}});
+  childTable().createTemporaryRecord();
+  childTable().setRelation("p", 1);
+  EXPECT_EQ(childTable().addRecord(0), 0);
+  EXPECT_EQ(parentTable().childCount(0, c), 0);
+  EXPECT_EQ(parentTable().childCount(1, c), 1);
+}
+
+TEST_F(RelationTest, RegistrationAfterParentRecordsExist) {
+  const int late =
+      addTestTable(database, "late", {{"v", FieldType::Int, ""}, {"p", FieldType::Relation, "P"}});
+  Table& table = database.tableByIndex(late);
+  table.setRelation("p", 0);
+  table.addRecord(-1);
+  EXPECT_EQ(parentTable().childCount(0, late), 1);
+  EXPECT_EQ(parentTable().childCount(1, late), 0);
+}
+
+TEST_F(RelationTest, SelfReferencesAndCyclesTerminate) {
+  const int s =
+      addTestTable(database, "S", {{"v", FieldType::Int, ""}, {"p", FieldType::Relation, "S"}});
+  Table& self = database.tableByIndex(s);
+  // 0 -> 0 (itself); 1 -> 2, 2 -> 1 (a two-record cycle).
+  addRecords(self, {{0, 0}, {1, 0}, {2, 1}});
+  self.createTemporaryRecord();
+  self.setRelation("p", 2);
+  self.addRecord(1);
+  self.deleteRecord(0);
+  EXPECT_FALSE(self.recordExists(0));
+  EXPECT_TRUE(self.recordExists(1));
+  self.deleteRecord(1);
+  EXPECT_FALSE(self.recordExists(1));
+  EXPECT_FALSE(self.recordExists(2));
+}
+
+TEST_F(RelationTest, CycleThroughSeveralTables) {
+  // A -> B -> A through relation fields in both; A is created pointing at itself first.
+  Database db("x", 1);
+  const int a = addTestTable(db, "A", {{"b", FieldType::Relation, "A"}});
+  const int b = addTestTable(db, "B", {{"a", FieldType::Relation, "A"}});
+  Table& tableA = db.tableByIndex(a);
+  Table& tableB = db.tableByIndex(b);
+  tableA.addRecord(-1);  // A0 -> A0
+  tableB.setRelation("a", 0);
+  tableB.addRecord(-1);  // B0 -> A0
+  tableA.deleteRecord(0);
+  EXPECT_FALSE(tableA.recordExists(0));
+  EXPECT_FALSE(tableB.recordExists(0));
+}
+
+TEST_F(RelationTest, ChildListedTwiceDeletesCleanly) {
+  const int d = addTestTable(database, "D",
+                             {{"v", FieldType::Int, ""},
+                              {"p", FieldType::Relation, "P"},
+                              {"q", FieldType::Relation, "P"}});
+  Table& twice = database.tableByIndex(d);
+  twice.setRelation("p", 1);
+  twice.setRelation("q", 1);
+  twice.addRecord(-1);
+  EXPECT_EQ(parentTable().childCount(1, d), 2);  // the first registration holds both links
+  parentTable().deleteRecord(1);
+  EXPECT_FALSE(twice.recordExists(0));
+  EXPECT_EQ(parentTable().childCount(1, d), 0);
+}
+
+TEST_F(RelationTest, LongChainDeletesWithoutDeepRecursion) {
+  const int s = addTestTable(database, "chain",
+                             {{"v", FieldType::Int, ""}, {"p", FieldType::Relation, "chain"}});
+  Table& chain = database.tableByIndex(s);
+  const int length = 100000;
+  for (int i = 0; i < length; ++i) {
+    chain.createTemporaryRecord();
+    chain.setRelation("p", i == 0 ? 0 : i - 1);
+    chain.addRecord(-1);
+  }
+  chain.deleteRecord(0);
+  EXPECT_FALSE(chain.recordExists(length - 1));
+  EXPECT_EQ(chain.recordCount(), length);
+}
+
+TEST_F(RelationTest, AddTableWithUnknownTargetKeepsTheTable) {
+  EXPECT_WIN_CODE(addTestTable(database, "orphan", {{"x", FieldType::Relation, "missing"}}), 1);
+  EXPECT_EQ(database.tableIndex("orphan"), 2);
+  EXPECT_TRUE(database.tableExists(2));
+  // A type-3 field added without a target has no reference.
+  EXPECT_WIN_CODE(addTestTable(database, "bare", {{"x", FieldType::Relation, ""}}), 7);
+  EXPECT_TRUE(database.tableExists(3));
+}
+
+TEST_F(RelationTest, DeletedRelatedTablesAreRefused) {
+  addRecords(childTable(), {{10, 1}});
+  database.deleteTable(c);
+  EXPECT_WIN_CODE(parentTable().deleteRecord(1), 14);  // its child table is gone
+  EXPECT_TRUE(parentTable().recordExists(1));
+  EXPECT_TRUE(parentTable().recordExists(0));
+  parentTable().deleteRecord(0);  // an empty child list never needs the table
+
+  const int again =
+      addTestTable(database, "C2", {{"v", FieldType::Int, ""}, {"p", FieldType::Relation, "P"}});
+  database.deleteTable(p);
+  Table& orphan = database.tableByIndex(again);
+  orphan.setRelation("p", 0);
+  EXPECT_WIN_CODE(orphan.addRecord(-1), 14);
+  EXPECT_WIN_CODE(addTestTable(database, "C3", {{"p", FieldType::Relation, "P"}}), 14);
+}
+
+TEST(RenumberingTest, ClosesGapsLeftByDeletedRecords) {
+  Database database("velmora", 1);
+  Table& table = database.tableByIndex(addEmployeeTable(database));
+  for (int i = 0; i < 4; ++i) addEmployee(table, "n", "s", i);
+  table.deleteRecord(1);
+  const RecordRenumbering& map = database.buildRenumbering();
+  EXPECT_EQ(map.renumber("employee", 0), 0);
+  EXPECT_EQ(map.renumber("employee", 1), 0);
+  EXPECT_EQ(map.renumber("employee", 2), 1);
+  EXPECT_EQ(map.renumber("employee", 3), 2);
+  EXPECT_WIN_CODE(map.renumber("employee", 4), 14);
+  EXPECT_WIN_CODE(map.renumber("employee", -1), 14);
+  EXPECT_WIN_CODE(map.renumber("nope", 0), 1);
+
+  table.deleteRecord(0);
+  EXPECT_EQ(database.buildRenumbering().renumber("employee", 0), -1);
+  EXPECT_EQ(database.getRenumbering()->renumber("employee", 2), 0);
+
+  database.deleteTable(0);
+  const RecordRenumbering& afterDelete = database.buildRenumbering();
+  EXPECT_EQ(afterDelete.getMapCount(), 1);
+  EXPECT_EQ(afterDelete.mapOf(0).tableIndex, -1);
+  EXPECT_WIN_CODE(afterDelete.renumber("employee", 0), 14);
+}
