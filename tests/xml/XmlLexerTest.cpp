@@ -1,0 +1,106 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/WinCode.h"
+#include "xml/XmlLexer.h"
+
+namespace {
+
+// The tokens as "kind:text" with kinds E (empty), S (start), T (text), C (comment), / (end).
+std::string tokens(const std::string& input) {
+  XmlLexer lexer(input.c_str());
+  std::string out;
+  for (; lexer.getKind() != TokenKind::End; lexer.next()) {
+    static const char kLetters[] = "ES/TC";
+    out += kLetters[static_cast<int>(lexer.getKind())];
+    out += ':';
+    out += lexer.tokenText();
+    out += '|';
+  }
+  return out;
+}
+
+TEST(XmlLexerTest, CutsInputIntoTokens) {
+  const struct {
+    std::string input;
+    std::string expected;
+  } cases[] = {
+      {"<a>x</a>", "S:<a>|T:x|/:</a>|"},
+      {"<a/><b x='1'/>", "E:<a/>|E:<b x='1'/>|"},
+      {"<!--c--><!---->", "C:c-->|C:-->|"},
+      {"<!x><!-x>", "S:<!x>|S:<!-x>|"},  // "<!" without a comment reads as a tag
+      {"</>", "/:</>|"},
+      // Whitespace between markup is skipped, also before the end of the input.
+      {" \t\r\n<a>\n  <b/>\n</a>\n", "S:<a>|E:<b/>|/:</a>|"},
+      {"<a>\n  <b>x</b>\n  </a>", "S:<a>|S:<b>|T:x|/:</b>|/:</a>|"},
+      // A text keeps its leading and trailing whitespace.
+      {"<a>  x y \n</a>", "S:<a>|T:  x y \n|/:</a>|"},
+      // Whitespace alone between a start and an end tag is the element's content.
+      {"<a> </a><b>\r</b><c>\r\n\t</c>",
+       "S:<a>|T: |/:</a>|S:<b>|T:\r|/:</b>|S:<c>|T:\r\n\t|/:</c>|"},
+      {"<a/> </a>", "E:<a/>|/:</a>|"},
+      // Bytes 128 to 255 are ordinary text; 255 does not end the input.
+      {"<a>\xff\x80 \xa0</a>\xff<b/>", "S:<a>|T:\xff\x80 \xa0|/:</a>|T:\xff|E:<b/>|"},
+      // The first zero byte ends the input where a token would begin.
+      {std::string("<a>\0<b>", 7), "S:<a>|"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tokens(c.input), c.expected) << c.input;
+}
+
+TEST(XmlLexerTest, InputEndingInsideATokenFails) {
+  const struct {
+    std::string input;
+    int code;
+  } cases[] = {
+      {"<a", 200},
+      {"<a>text", 200},
+      {std::string("<a>te\0xt</a>", 12), 200},  // a zero byte inside a text
+      {std::string("<a\0>", 4), 200},
+      {"<!-- no end", 201},
+      {"<!-- almost --", 201},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    EXPECT_WIN_CODE(tokens(c.input), c.code);
+  }
+}
+
+TEST(XmlLexerTest, TagNameIsTheRunOfNameCharacters) {
+  const struct {
+    const char* tag;
+    const char* name;
+  } cases[] = {
+      {"<abc def='1'>", "abc"}, {"< \tx_1 >", "x_1"},  {"</ name >", "name"}, {"<a-b>", "a"},
+      {"<\xe9t\xe9>", ""},      {"<my table/>", "my"}, {"<!x>", ""},
+  };
+  for (const auto& c : cases) {
+    XmlLexer lexer(c.tag);
+    EXPECT_EQ(lexer.tagName(), c.name) << c.tag;
+  }
+}
+
+TEST(XmlLexerTest, TokenBufferGrowsOnlyForTokensThatDoNotFit) {
+  const std::string longText(2000, 'x');
+  const std::string longComment(3000, 'c');
+  const std::string input = "<a>" + longText + "</a><!--" + longComment + "--><b>y</b>";
+  const char* cursor = input.c_str();
+  TokenBuffer buffer(&cursor, input.c_str() + input.size());
+  EXPECT_EQ(buffer.getCapacity(), 1024u);
+  buffer.readUntil('>', true);
+  EXPECT_EQ(buffer.getCapacity(), 1024u);
+  buffer.readUntil('<', false);
+  EXPECT_EQ(buffer.view(), longText);
+  EXPECT_EQ(buffer.getCapacity(), 2002u);
+  buffer.readUntil('>', true);
+  cursor += 4;
+  buffer.readUntilText("-->");
+  EXPECT_EQ(buffer.view(), longComment + "-->");
+  EXPECT_EQ(buffer.getCapacity(), 3004u);
+  buffer.readUntil('>', true);
+  EXPECT_EQ(buffer.view(), "<b>");
+  EXPECT_EQ(buffer.getCapacity(), 3004u);  // never shrinks
+}
+
+}  // namespace
