@@ -12,6 +12,8 @@ class ChildList {
   ChildList() : entries(1) {}
 
   void append(int record);
+  // Room for `more` appends, so that they cannot fail.
+  void reserve(int more) { entries.reserve(more); }
   int getCount() const { return entries.getCount() - head; }
   // Code 14 outside [0, count).
   int at(int n) const;

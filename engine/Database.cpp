@@ -1,13 +1,16 @@
 #include "engine/Database.h"
 
+#include <algorithm>
+#include <exception>
 #include <utility>
+#include <vector>
 
 #include "engine/FieldValue.h"
 
 Database::Database(const std::string& databaseName, int /*databaseFlag*/)
     : name(databaseName), flag(1), tables(2) {}
 
-void Database::createDatabase(const std::string& databaseName, int databaseFlag) {
+void Database::createDatabase(std::string_view databaseName, int databaseFlag) {
   name = databaseName;
   flag = databaseFlag;
 }
@@ -29,18 +32,39 @@ void Database::deleteTable(int table) {
   tables.set(table, nullptr);
 }
 
-int Database::addTable(const std::string& tableName, std::unique_ptr<Table> table) {
+// Everything that needs memory is had before anything is stored, so a failed allocation leaves
+// the database as it was. The tables the relation fields name are found first, as they will be
+// once the new table has its name (a name of its own means the table itself); when one cannot be
+// found, its failure is raised after the table is stored with the registrations before it.
+int Database::addTable(std::string_view tableName, std::unique_ptr<Table> table) {
   const int slot = tables.getCount();
   Table& stored = *table;
+  const TableDefinition& definition = stored.getDefinition();
+  std::vector<Table*> targets;
+  std::exception_ptr unresolved;
+  for (int i = 0; i < definition.fieldCount() && !unresolved; ++i) {
+    if (definition.fieldType(i) != FieldType::Relation) continue;
+    try {
+      const std::string& target = definition.relationTarget(i);
+      targets.push_back(target == tableName ? &stored : &tableByName(target));
+    } catch (const Win::Exception&) {
+      unresolved = std::current_exception();
+    }
+  }
+  std::vector<std::unique_ptr<ChildTableLinks>> links;
+  links.reserve(targets.size());
+  for (Table* target : targets) {
+    links.push_back(target->newChildTableLinks());
+    target->reserveChildTables(
+        static_cast<int>(std::count(targets.begin(), targets.end(), target)));
+  }
+  tables.reserve(1);
+  tableNames.add(slot, tableName);  // the last step that can fail for want of memory
+
   tables.append(std::move(table));
   stored.attach(this, slot);
-  tableNames.add(slot, tableName);
-
-  const TableDefinition& definition = stored.getDefinition();
-  for (int i = 0; i < definition.fieldCount(); ++i) {
-    if (definition.fieldType(i) != FieldType::Relation) continue;
-    tableByName(definition.relationTarget(i)).addChildTable(slot);
-  }
+  for (size_t k = 0; k < targets.size(); ++k) targets[k]->addChildTable(slot, std::move(links[k]));
+  if (unresolved) std::rethrow_exception(unresolved);
   return slot;
 }
 

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/NameIndex.h"
 #include "engine/OwnedArray.h"
@@ -21,7 +22,7 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   // Renames the database and stores the flag; tables and records stay.
-  void createDatabase(const std::string& databaseName, int databaseFlag);
+  void createDatabase(std::string_view databaseName, int databaseFlag);
   const std::string& getName() const { return name; }
   int getFlag() const { return flag; }
 
@@ -29,13 +30,13 @@ class Database {
   void clearAllRecords();
 
   bool tableExists(int table) const { return tables.exists(table); }
-  int tableIndex(const std::string& tableName) const { return tableNames.indexOf(tableName); }
+  int tableIndex(std::string_view tableName) const { return tableNames.indexOf(tableName); }
   // Code 2 without a name; also answers for a deleted table's slot.
   const std::string& tableName(int table) const { return tableNames.nameOf(table); }
   // Code 14 outside the slots or for an emptied slot.
   Table& tableByIndex(int table) const;
   // Code 1 for an unknown name, then as tableByIndex.
-  Table& tableByName(const std::string& tableName) const {
+  Table& tableByName(std::string_view tableName) const {
     return tableByIndex(tableIndex(tableName));
   }
   // Destroys the table and empties its slot; code 14 outside the slots or for an emptied slot.
@@ -45,7 +46,7 @@ class Database {
   // Stores the table at the end, names it and registers it as a child of every table its
   // relation fields name. Returns the new index. Code 1 (unknown target), 14 (target deleted)
   // leave the table stored with the registrations made before the failure.
-  int addTable(const std::string& tableName, std::unique_ptr<Table> table);
+  int addTable(std::string_view tableName, std::unique_ptr<Table> table);
 
   // Rebuilds the renumbering for a save, replacing the previous one.
   const RecordRenumbering& buildRenumbering();

@@ -23,6 +23,10 @@ class IntArray {
     if (count >= capacity) grow();
     items[count++] = value;
   }
+  // Grows now, as appends would, until `more` further appends fit: they cannot fail then.
+  void reserve(int more) {
+    while (count > capacity - more) grow();
+  }
 
   int at(int i) const {
     if (i < 0 || i >= count) throwError(kIndexOutOfRange);

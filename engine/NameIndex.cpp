@@ -1,20 +1,121 @@
 #include "engine/NameIndex.h"
 
+#include <stdint.h>
+#include <string.h>
+
 #include "engine/Errors.h"
 
-void NameIndex::add(int index, const std::string& name) {
-  indexByName[name] = index;
-  nameByIndex[index] = name;
+namespace {
+
+constexpr size_t kInitialBuckets = 8;  // a power of two; kept at least twice the entry count
+constexpr size_t kLinearScanLimit = 8;
+
+bool sameBytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
-int NameIndex::indexOf(const std::string& name) const {
-  const auto found = indexByName.find(name);
-  if (found == indexByName.end()) throwError(kNameNotFound);
-  return found->second;
+// Names are short and looked up on every by-name call, so the hash reads the bytes a word at a
+// time (the last word overlapping the one before, short names from two overlapping halves) and
+// mixes each word with one multiplication.
+uint64_t load(const char* bytes, size_t size) {
+  uint64_t word = 0;
+  memcpy(&word, bytes, size);
+  return word;
+}
+
+uint64_t mix(uint64_t hash, uint64_t word) {
+  hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+  return hash ^ (hash >> 29);
+}
+
+size_t hashName(std::string_view name) {
+  const char* bytes = name.data();
+  const size_t size = name.size();
+  uint64_t hash = size * 0x9E3779B97F4A7C15ull;
+  if (size >= 8) {
+    for (size_t at = 0; at + 8 < size; at += 8) hash = mix(hash, load(bytes + at, 8));
+    return static_cast<size_t>(mix(hash, load(bytes + size - 8, 8)));
+  }
+  if (size >= 4)
+    return static_cast<size_t>(mix(hash, load(bytes, 4) << 32 | load(bytes + size - 4, 4)));
+  if (size > 0) {
+    const uint64_t word = uint64_t{static_cast<unsigned char>(bytes[0])} << 16 |
+                          uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
+                          static_cast<unsigned char>(bytes[size - 1]);
+    return static_cast<size_t>(mix(hash, word));
+  }
+  return static_cast<size_t>(hash);
+}
+
+}  // namespace
+
+NameIndex::NameIndex() : buckets(kInitialBuckets, -1) {}
+
+// Everything that allocates comes first, so a failure leaves the index as it was.
+void NameIndex::add(int index, std::string_view name) {
+  const size_t hash = hashName(name);
+  const int found = find(name, hash);
+  Entry entry{found < 0 ? std::string(name) : std::string(), hash, index};
+  std::vector<int> grown;
+  if (found < 0) {
+    entries.reserve(entries.size() + 1);
+    if ((entries.size() + 1) * 2 > buckets.size()) grown.assign(buckets.size() * 2, -1);
+  }
+  std::string copy(name);
+  nameByIndex[index].swap(copy);  // the last step that can fail
+
+  if (found >= 0) {
+    entries[found].index = index;
+    return;
+  }
+  entries.push_back(std::move(entry));
+  if (grown.empty()) {
+    placeInBucket(static_cast<int>(entries.size() - 1));
+    return;
+  }
+  buckets.swap(grown);
+  for (size_t position = 0; position < entries.size(); ++position) {
+    placeInBucket(static_cast<int>(position));
+  }
+}
+
+int NameIndex::indexOf(std::string_view name) const {
+  // A table has few fields and a database few tables: comparing lengths, then bytes, beats
+  // hashing until there are more.
+  if (entries.size() <= kLinearScanLimit) {
+    for (const Entry& entry : entries) {
+      if (sameBytes(entry.name, name)) return entry.index;
+    }
+    throwError(kNameNotFound);
+  }
+  const int found = find(name, hashName(name));
+  if (found < 0) throwError(kNameNotFound);
+  return entries[found].index;
 }
 
 const std::string& NameIndex::nameOf(int index) const {
   const auto found = nameByIndex.find(index);
   if (found == nameByIndex.end()) throwError(kIndexHasNoName);
   return found->second;
+}
+
+int NameIndex::find(std::string_view name, size_t hash) const {
+  const size_t mask = buckets.size() - 1;
+  for (size_t bucket = hash & mask;; bucket = (bucket + 1) & mask) {
+    const int position = buckets[bucket];
+    if (position < 0) return -1;  // a free bucket ends the probe: the table is never full
+    const Entry& entry = entries[position];
+    if (entry.hash == hash && entry.name == name) return position;
+  }
+}
+
+void NameIndex::placeInBucket(int position) {
+  const size_t mask = buckets.size() - 1;
+  size_t bucket = entries[position].hash & mask;
+  while (buckets[bucket] >= 0) bucket = (bucket + 1) & mask;
+  buckets[bucket] = position;
 }

@@ -25,6 +25,10 @@ class OwnedArray {
     if (count >= capacity) grow();
     items[count++] = std::move(item);
   }
+  // Grows now, as appends would, until `more` further appends fit: they cannot fail then.
+  void reserve(int more) {
+    while (count > capacity - more) grow();
+  }
 
   // The stored pointer (null for an empty slot); code 14 outside [0, count).
   T* at(int i) const {
@@ -44,6 +48,14 @@ class OwnedArray {
   std::unique_ptr<T> release(int i) {
     if (i < 0 || i >= count) throwError(kIndexOutOfRange);
     return std::move(items[i]);
+  }
+
+  // Destroys the elements from slot n on and sets the count to n; the capacity stays. Nothing
+  // happens unless 0 <= n < count.
+  void truncate(int n) {
+    if (n < 0) return;
+    for (int i = n; i < count; ++i) items[i].reset();
+    if (n < count) count = n;
   }
 
   // Destroys every element and sets the count to 0; the capacity stays.

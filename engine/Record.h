@@ -1,28 +1,67 @@
-// Record: one value slot per field of its table.
+// Record and RecordLayout: a table's record as one block of typed values.
 #pragma once
 
-#include <memory>
+#include <stddef.h>
 
-#include "engine/FieldValue.h"
-#include "engine/OwnedArray.h"
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
 
-// Owns its values; every slot exists from construction and starts empty. Not thread-safe.
+class TableDefinition;
+
+// Where each field's value sits in a record of one table. Int, Long and Relation values are
+// 32-bit ints packed after a 4-byte header, String values std::string objects after them; a
+// field whose type code is none of the four holds nothing. Made once per table from its frozen
+// definition; every record of the table shares it.
+class RecordLayout {
+ public:
+  explicit RecordLayout(const TableDefinition& definition);
+
+  // Byte offset of the field's value; -1 for a field of a type without values. The field index
+  // is checked by the caller.
+  int offsetOf(int field) const { return offsets[field]; }
+  // Bytes per record, a multiple of 8 and at least 8.
+  size_t getSize() const { return size; }
+  const std::vector<int>& getTextOffsets() const { return textOffsets; }
+
+ private:
+  std::vector<int> offsets;
+  std::vector<int> textOffsets;
+  size_t size;
+};
+
+// One record: a small header, then the values where the table's layout puts them, in a block
+// that the table's RecordStore provides. A record starts with every value at its type's default
+// (0, the empty string), which is exactly what an unset field gets when the record is added.
+// Offsets given to the accessors come from the record's layout. Not thread-safe.
 class Record {
  public:
-  explicit Record(int fieldCount);
+  // Builds a record in a block of layout.getSize() bytes, aligned for std::string.
+  static Record* construct(void* block, const RecordLayout& layout);
+  // Destroys the values; the block can be reused afterwards.
+  static void destroy(Record* record, const RecordLayout& layout);
+  // Every value back to its default; string capacity is kept.
+  void reset(const RecordLayout& layout);
 
-  // Replaces slot `field`. Code 5 when field is greater than the number of slots; code 14 for a
-  // negative field or one equal to the number of slots.
-  void store(int field, std::unique_ptr<FieldValue> value);
-  // The value or null for an empty slot; code 14 outside the slots.
-  const FieldValue* value(int field) const { return values.at(field); }
-  int getSlotCount() const { return values.getCount(); }
+  int getNumber(int offset) const { return *reinterpret_cast<const int*>(bytes() + offset); }
+  void setNumber(int offset, int value) { *reinterpret_cast<int*>(bytes() + offset) = value; }
+  // Lives until the record is destroyed or the value replaced.
+  const std::string& getText(int offset) const {
+    return *std::launder(reinterpret_cast<const std::string*>(bytes() + offset));
+  }
+  void setText(int offset, std::string_view text) {
+    std::launder(reinterpret_cast<std::string*>(bytes() + offset))->assign(text);
+  }
 
   // Set while a cascading delete is removing this record, so reference cycles terminate.
   bool isBeingDeleted() const { return beingDeleted; }
   void markBeingDeleted(bool state) { beingDeleted = state; }
 
  private:
-  OwnedArray<FieldValue> values;
+  Record() = default;
+  const char* bytes() const { return reinterpret_cast<const char*>(this); }
+  char* bytes() { return reinterpret_cast<char*>(this); }
+
   bool beingDeleted = false;
 };

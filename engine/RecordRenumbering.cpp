@@ -19,6 +19,6 @@ RecordRenumbering::RecordRenumbering(const Database& owner) : database(owner), m
   }
 }
 
-int RecordRenumbering::renumber(const std::string& tableName, int record) const {
+int RecordRenumbering::renumber(std::string_view tableName, int record) const {
   return maps.at(database.tableIndex(tableName))->newIndex.at(record);
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/IntArray.h"
 #include "engine/OwnedArray.h"
@@ -25,7 +26,7 @@ class RecordRenumbering {
 
   // Codes in order: 1 (unknown table name), 14 (no map for the table), 14 (record outside the
   // map).
-  int renumber(const std::string& tableName, int record) const;
+  int renumber(std::string_view tableName, int record) const;
   const TableMap& mapOf(int table) const { return *maps.at(table); }
   int getMapCount() const { return maps.getCount(); }
 

@@ -1,67 +1,75 @@
 #include "engine/Table.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "engine/Database.h"
 
-Table::Table(std::unique_ptr<TableDefinition> tableDefinition)
-    : childTables(1), childLinks(1), records(5), definition(std::move(tableDefinition)) {
+namespace {
+
+// The definition, frozen from here on: its type array is trimmed to fit.
+std::unique_ptr<TableDefinition> frozen(std::unique_ptr<TableDefinition> definition) {
   definition->shrinkToFit();
+  return definition;
+}
+
+}  // namespace
+
+Table::Table(std::unique_ptr<TableDefinition> tableDefinition)
+    : childTables(1),
+      childLinks(1),
+      definition(frozen(std::move(tableDefinition))),
+      records(*definition, 5) {
+  for (int i = 0; i < definition->fieldCount(); ++i) {
+    if (definition->fieldType(i) == FieldType::Relation) relationFields.push_back(i);
+  }
   createTemporaryRecord();
 }
 
+// A temporary record that exists is cleared in place: the same as a new one, without a new
+// allocation each time a table is chosen.
 void Table::createTemporaryRecord() {
-  temporaryRecord = std::make_unique<Record>(definition->fieldCount());
+  if (temporaryRecord) {
+    temporaryRecord->reset(records.getLayout());
+  } else {
+    temporaryRecord = records.create();
+  }
 }
 
-template <typename Value, typename Argument>
-void Table::setValue(int field, int type, const ErrorRow& wrongType, Argument&& argument) {
+int Table::settableOffset(int field, int type, const ErrorRow& wrongType) const {
   if (definition->fieldType(field) != type) throwError(wrongType);
-  auto value = std::make_unique<Value>(std::forward<Argument>(argument));
-  if (temporaryRecord == nullptr) throwError(kNoTemporaryRecord);
-  temporaryRecord->store(field, std::move(value));
+  if (!temporaryRecord) throwError(kNoTemporaryRecord);
+  return records.getLayout().offsetOf(field);
 }
 
 void Table::setInt(int field, int value) {
-  setValue<IntValue>(field, FieldType::Int, kNotIntField, value);
+  const int offset = settableOffset(field, FieldType::Int, kNotIntField);
+  temporaryRecord->setNumber(offset, value);
 }
 
 void Table::setLong(int field, int value) {
-  setValue<LongValue>(field, FieldType::Long, kNotLongField, value);
+  const int offset = settableOffset(field, FieldType::Long, kNotLongField);
+  temporaryRecord->setNumber(offset, value);
 }
 
-void Table::setString(int field, const std::string& value) {
-  setValue<StringValue>(field, FieldType::String, kNotStringField, value);
+void Table::setString(int field, std::string_view value) {
+  const int offset = settableOffset(field, FieldType::String, kNotStringField);
+  temporaryRecord->setText(offset, value);
 }
 
 void Table::setRelation(int field, int value) {
-  setValue<RelationValue>(field, FieldType::Relation, kNotRelationField, value);
+  const int offset = settableOffset(field, FieldType::Relation, kNotRelationField);
+  temporaryRecord->setNumber(offset, value);
 }
 
+// Unset fields need no defaults filled in: a record is made with every value at its default.
 int Table::addRecord(int position) {
-  if (temporaryRecord == nullptr) throwError(kNoTemporaryRecord);
+  if (!temporaryRecord) throwError(kNoTemporaryRecord);
 
-  const int fields = definition->fieldCount();
-  for (int i = 0; i < fields; ++i) {
-    if (temporaryRecord->value(i) != nullptr) continue;
-    switch (definition->fieldType(i)) {
-      case FieldType::Int:
-        setInt(i, 0);
-        break;
-      case FieldType::String:
-        setString(i, std::string());
-        break;
-      case FieldType::Long:
-        setLong(i, 0);
-        break;
-      case FieldType::Relation:
-        setRelation(i, 0);
-        break;
-      default:  // an unknown type code keeps an empty slot
-        break;
-    }
-  }
+  // Room in every list the record will be linked into, had before anything changes; a list
+  // that cannot be found is reported by the linking itself, in its turn.
+  if (!relationFields.empty()) reserveLinks(*temporaryRecord);
 
   const bool replaces = position >= 0 && position < records.getCount();
   if (replaces) {
@@ -74,24 +82,45 @@ int Table::addRecord(int position) {
     records.set(slot, std::move(temporaryRecord));
   } else {
     slot = records.getCount();
-    // Every child table gets a list for the new slot before anything can fail, so the
-    // one-list-per-slot invariant holds even when linking below fails.
+    // Every child table gets a list for the new slot, so the one-list-per-slot invariant holds
+    // even when linking below fails. All the memory is had first: a failed allocation leaves
+    // the table as it was, with its temporary record.
+    std::vector<std::unique_ptr<ChildList>> lists;
+    lists.reserve(static_cast<size_t>(childLinks.getCount()));
     for (int k = 0; k < childLinks.getCount(); ++k) {
-      childLinks.at(k)->getLists().append(std::make_unique<ChildList>());
+      lists.push_back(std::make_unique<ChildList>());
+      childLinks.at(k)->getLists().reserve(1);
+    }
+    records.reserve(1);
+    for (int k = 0; k < childLinks.getCount(); ++k) {
+      childLinks.at(k)->getLists().append(std::move(lists[static_cast<size_t>(k)]));
     }
     records.append(std::move(temporaryRecord));
   }
-  linkRelations(*records.at(slot), slot, true);
+  if (!relationFields.empty()) linkRelations(*records.at(slot), slot, true);
   return slot;
 }
 
+void Table::reserveLinks(const Record& record) {
+  std::vector<ChildList*> lists;
+  const RecordLayout& layout = records.getLayout();
+  for (const int i : relationFields) {
+    try {
+      const int parent = record.getNumber(layout.offsetOf(i));
+      lists.push_back(&relationTargetTable(i).childList(parent, index));
+    } catch (const Win::Exception&) {
+    }
+  }
+  for (ChildList* list : lists) {
+    list->reserve(static_cast<int>(std::count(lists.begin(), lists.end(), list)));
+  }
+}
+
 void Table::linkRelations(const Record& record, int slot, bool link) {
-  const int fields = definition->fieldCount();
-  for (int i = 0; i < fields; ++i) {
-    if (definition->fieldType(i) != FieldType::Relation) continue;
+  const RecordLayout& layout = records.getLayout();
+  for (const int i : relationFields) {
     Table& target = relationTargetTable(i);
-    const FieldValue* value = record.value(i);
-    const int parent = value ? static_cast<const RelationValue*>(value)->getValue() : 0;
+    const int parent = record.getNumber(layout.offsetOf(i));
     if (link) {
       target.linkChild(parent, index, slot);
     } else {
@@ -112,34 +141,30 @@ const Record& Table::storedRecord(int record) const {
   return *stored;
 }
 
-const FieldValue& Table::storedValue(int record, int field, int type,
-                                     const ErrorRow& wrongType) const {
+Table::StoredValue Table::storedValue(int record, int field, int type,
+                                      const ErrorRow& wrongType) const {
   if (definition->fieldType(field) != type) throwError(wrongType);
-  const FieldValue* value = storedRecord(record).value(field);
-  if (value == nullptr) throwError(kIndexOutOfRange);  // not reachable for stored records
-  return *value;
+  return StoredValue{storedRecord(record), records.getLayout().offsetOf(field)};
 }
 
 int Table::getInt(int record, int field) const {
-  return static_cast<const IntValue&>(storedValue(record, field, FieldType::Int, kNotIntField))
-      .getValue();
+  const StoredValue value = storedValue(record, field, FieldType::Int, kNotIntField);
+  return value.record.getNumber(value.offset);
 }
 
 int Table::getLong(int record, int field) const {
-  return static_cast<const LongValue&>(storedValue(record, field, FieldType::Long, kNotLongField))
-      .getValue();
+  const StoredValue value = storedValue(record, field, FieldType::Long, kNotLongField);
+  return value.record.getNumber(value.offset);
 }
 
 const std::string& Table::getString(int record, int field) const {
-  return static_cast<const StringValue&>(
-             storedValue(record, field, FieldType::String, kNotStringField))
-      .getText();
+  const StoredValue value = storedValue(record, field, FieldType::String, kNotStringField);
+  return value.record.getText(value.offset);
 }
 
 int Table::getRelation(int record, int field) const {
-  return static_cast<const RelationValue&>(
-             storedValue(record, field, FieldType::Relation, kNotRelationField))
-      .getValue();
+  const StoredValue value = storedValue(record, field, FieldType::Relation, kNotRelationField);
+  return value.record.getNumber(value.offset);
 }
 
 void Table::clearRecords() {
@@ -150,11 +175,20 @@ void Table::clearRecords() {
   }
 }
 
-void Table::addChildTable(int childTable) {
+std::unique_ptr<ChildTableLinks> Table::newChildTableLinks() const {
   auto links = std::make_unique<ChildTableLinks>();
   for (int q = 0; q < records.getCount(); ++q) {
     links->getLists().append(std::make_unique<ChildList>());
   }
+  return links;
+}
+
+void Table::reserveChildTables(int count) {
+  childLinks.reserve(count);
+  childTables.reserve(count);
+}
+
+void Table::addChildTable(int childTable, std::unique_ptr<ChildTableLinks> links) {
   childLinks.append(std::move(links));
   childTables.append(childTable);
 }
@@ -185,7 +219,7 @@ int Table::childCount(int parentRecord, int childTable) const {
   return childList(parentRecord, childTable).getCount();
 }
 
-int Table::childCount(int parentRecord, const std::string& childTable) const {
+int Table::childCount(int parentRecord, std::string_view childTable) const {
   return childCount(parentRecord, ownerDatabase->tableIndex(childTable));
 }
 
@@ -196,13 +230,28 @@ int Table::childRecord(int parentRecord, int childTable, int position) const {
   return list.at(position);
 }
 
-int Table::childRecord(int parentRecord, const std::string& childTable, int position) const {
+int Table::childRecord(int parentRecord, std::string_view childTable, int position) const {
   return childRecord(parentRecord, ownerDatabase->tableIndex(childTable), position);
+}
+
+Table::LoadState Table::takeLoadState() {
+  LoadState state{std::move(temporaryRecord), {}};
+  for (int k = 0; k < childLinks.getCount(); ++k) {
+    state.childListCounts.push_back(childLinks.at(k)->getLists().getCount());
+  }
+  return state;
+}
+
+void Table::restoreLoadState(LoadState state) {
+  temporaryRecord = std::move(state.temporaryRecord);
+  for (size_t k = 0; k < state.childListCounts.size(); ++k) {
+    childLinks.at(static_cast<int>(k))->getLists().truncate(state.childListCounts[k]);
+  }
 }
 
 void Table::unlinkAndDestroy(int record) {
   linkRelations(storedRecord(record), record, false);
-  records.set(record, nullptr);
+  records.set(record, OwnedRecord(nullptr, RecordDiscard{&records}));
 }
 
 // The cascading delete as a loop over an explicit stack, so a long chain of references costs

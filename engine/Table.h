@@ -3,11 +3,14 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/ChildList.h"
+#include "engine/FieldValue.h"
 #include "engine/IntArray.h"
 #include "engine/OwnedArray.h"
-#include "engine/Record.h"
+#include "engine/RecordStore.h"
 #include "engine/TableDefinition.h"
 
 class Database;
@@ -42,18 +45,18 @@ class Table {
   // the type's code (9 Int, 10 String, 8 Long, 6 Relation), 11 (no temporary record).
   void setInt(int field, int value);
   void setLong(int field, int value);
-  void setString(int field, const std::string& value);
+  void setString(int field, std::string_view value);
   void setRelation(int field, int value);
-  void setInt(const std::string& field, int value) {
+  void setInt(std::string_view field, int value) {
     setInt(getDefinition().fieldIndex(field), value);
   }
-  void setLong(const std::string& field, int value) {
+  void setLong(std::string_view field, int value) {
     setLong(getDefinition().fieldIndex(field), value);
   }
-  void setString(const std::string& field, const std::string& value) {
+  void setString(std::string_view field, std::string_view value) {
     setString(getDefinition().fieldIndex(field), value);
   }
-  void setRelation(const std::string& field, int value) {
+  void setRelation(std::string_view field, int value) {
     setRelation(getDefinition().fieldIndex(field), value);
   }
 
@@ -72,16 +75,16 @@ class Table {
   int getLong(int record, int field) const;
   const std::string& getString(int record, int field) const;
   int getRelation(int record, int field) const;
-  int getInt(int record, const std::string& field) const {
+  int getInt(int record, std::string_view field) const {
     return getInt(record, getDefinition().fieldIndex(field));
   }
-  int getLong(int record, const std::string& field) const {
+  int getLong(int record, std::string_view field) const {
     return getLong(record, getDefinition().fieldIndex(field));
   }
-  const std::string& getString(int record, const std::string& field) const {
+  const std::string& getString(int record, std::string_view field) const {
     return getString(record, getDefinition().fieldIndex(field));
   }
-  int getRelation(int record, const std::string& field) const {
+  int getRelation(int record, std::string_view field) const {
     return getRelation(record, getDefinition().fieldIndex(field));
   }
 
@@ -95,17 +98,39 @@ class Table {
   // child list or for a related table that was deleted. Deletions made before a failure stay.
   void deleteRecord(int record);
 
-  // Child-table registry.
-  void addChildTable(int childTable);
+  // Child-table registry. Registering is split so that adding a table can have every
+  // allocation done before it changes anything: the links (an empty list per record slot), room
+  // for `count` registrations, then the registration itself, which cannot fail.
+  std::unique_ptr<ChildTableLinks> newChildTableLinks() const;
+  void reserveChildTables(int count);
+  void addChildTable(int childTable, std::unique_ptr<ChildTableLinks> links);
   int findChildTable(int childTable) const;  // code 12 when not registered
   void linkChild(int parentRecord, int childTable, int childRecord);
   void unlinkChild(int parentRecord, int childTable, int childRecord);
   // Codes: 12 (not registered), 14 (no list for the parent record).
   int childCount(int parentRecord, int childTable) const;
-  int childCount(int parentRecord, const std::string& childTable) const;
+  int childCount(int parentRecord, std::string_view childTable) const;
   // Codes: 12, 14 (no list), 14 (negative position), 13 (position at or beyond the count).
   int childRecord(int parentRecord, int childTable, int position) const;
-  int childRecord(int parentRecord, const std::string& childTable, int position) const;
+  int childRecord(int parentRecord, std::string_view childTable, int position) const;
+
+  // What a load changes in a table besides its records: the temporary record and the number of
+  // child lists. A load takes it before it first touches the table and puts it back when the
+  // file turns out unreadable, so the table is as a load that applied nothing leaves it.
+  struct LoadState {
+    OwnedRecord temporaryRecord;
+    std::vector<int> childListCounts;
+  };
+  // Moves the temporary record out: the table has none until createTemporaryRecord.
+  LoadState takeLoadState();
+  // Puts the temporary record back (discarding the one the table holds) and removes the child
+  // lists added since the state was taken.
+  void restoreLoadState(LoadState state);
+
+  // Read access for the writer: the record in slot r (null for an empty slot; code 14 outside
+  // the slots) and where its values sit.
+  const Record* recordAt(int record) const { return records.at(record); }
+  const RecordLayout& getLayout() const { return records.getLayout(); }
 
   // XML (defined in xml/TableXml.cpp): the chain of record elements (null without records), and
   // the chain of field elements of one record (null without fields or for an empty slot).
@@ -113,23 +138,31 @@ class Table {
   std::unique_ptr<XmlNode> recordToXml(int record) const;
 
  private:
-  template <typename Value, typename Argument>
-  void setValue(int field, int type, const ErrorRow& wrongType, Argument&& argument);
+  // Checks in order: field index (14), type (wrongType), temporary record (11). Returns the
+  // value's offset in the temporary record.
+  int settableOffset(int field, int type, const ErrorRow& wrongType) const;
   const Record& storedRecord(int record) const;
-  const FieldValue& storedValue(int record, int field, int type, const ErrorRow& wrongType) const;
+  struct StoredValue {
+    const Record& record;
+    int offset;
+  };
+  // Checks in order: field index (14), type (wrongType), record (14).
+  StoredValue storedValue(int record, int field, int type, const ErrorRow& wrongType) const;
   const ChildList& childList(int parentRecord, int childTable) const;
   ChildList& childList(int parentRecord, int childTable);
   // The table a relation field points to; code 14 when its slot was emptied.
   Table& relationTargetTable(int field) const;
   void linkRelations(const Record& record, int slot, bool link);
+  void reserveLinks(const Record& record);
   void unlinkAndDestroy(int record);
   friend class CascadeDelete;
 
   IntArray childTables;
   OwnedArray<ChildTableLinks> childLinks;
-  OwnedArray<Record> records;
-  std::unique_ptr<TableDefinition> definition;
-  std::unique_ptr<Record> temporaryRecord;
+  std::unique_ptr<TableDefinition> definition;  // before records, whose layout comes from it
+  RecordStore records;
+  OwnedRecord temporaryRecord;      // after records, which provide its memory
+  std::vector<int> relationFields;  // the Relation fields, in field order
   Database* ownerDatabase = nullptr;
   int index = 0;
 };

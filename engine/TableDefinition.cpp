@@ -6,18 +6,24 @@
 
 TableDefinition::TableDefinition() : relationTargets(1), fieldTypes(5) {}
 
-int TableDefinition::addField(const std::string& name, int type) {
+// Room is made before anything is stored, so a failed allocation leaves no field half added.
+int TableDefinition::addField(std::string_view name, int type) {
   const int field = fieldTypes.getCount();
-  fieldTypes.append(type);
+  fieldTypes.reserve(1);
   fieldNames.add(field, name);
+  fieldTypes.append(type);
   return field;
 }
 
-int TableDefinition::addRelationField(const std::string& name, const std::string& targetTableName) {
+int TableDefinition::addRelationField(std::string_view name, std::string_view targetTableName) {
   const int field = fieldTypes.getCount();
-  fieldTypes.append(FieldType::Relation);
+  auto target =
+      std::make_unique<RelationTarget>(RelationTarget{field, std::string(targetTableName)});
+  fieldTypes.reserve(1);
+  relationTargets.reserve(1);
   fieldNames.add(field, name);
-  relationTargets.append(std::make_unique<RelationTarget>(RelationTarget{field, targetTableName}));
+  fieldTypes.append(FieldType::Relation);
+  relationTargets.append(std::move(target));
   return field;
 }
 

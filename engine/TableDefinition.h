@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "engine/IntArray.h"
 #include "engine/NameIndex.h"
@@ -19,14 +20,14 @@ class TableDefinition {
  public:
   TableDefinition();
 
-  int addField(const std::string& name, int type);
-  int addRelationField(const std::string& name, const std::string& targetTableName);
+  int addField(std::string_view name, int type);
+  int addRelationField(std::string_view name, std::string_view targetTableName);
 
   // Code 14 outside [0, fieldCount).
   int fieldType(int field) const { return fieldTypes.at(field); }
   // Code 1 for an unknown name, then as fieldType.
-  int fieldTypeByName(const std::string& name) const { return fieldType(fieldIndex(name)); }
-  int fieldIndex(const std::string& name) const { return fieldNames.indexOf(name); }
+  int fieldTypeByName(std::string_view name) const { return fieldType(fieldIndex(name)); }
+  int fieldIndex(std::string_view name) const { return fieldNames.indexOf(name); }
   // Code 2 when the index has no name; the text lives as long as the definition.
   const std::string& fieldName(int field) const { return fieldNames.nameOf(field); }
   int fieldCount() const { return fieldTypes.getCount(); }

@@ -1,7 +1,10 @@
 // Fuzz target: arbitrary bytes parsed and loaded into a database with a few tables (relations
-// included), whose records are then written out again.
+// included), whose records are then written out again; and the same bytes loaded as a file is
+// loaded, straight into a second database, which must end exactly as the first.
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +17,7 @@
 #include "xml/XmlLoader.h"
 #include "xml/XmlNode.h"
 #include "xml/XmlParser.h"
+#include "xml/XmlStreamLoader.h"
 #include "xml/XmlWriter.h"
 
 namespace {
@@ -45,18 +49,83 @@ std::unique_ptr<Database> makeDatabase() {
   return database;
 }
 
+// What a caller can see of the database: records, values, child lists and temporary records.
+std::string state(const Database& database) {
+  std::string out;
+  for (int t = 0; t < database.tableCount(); ++t) {
+    const Table& table = database.tableByIndex(t);
+    const TableDefinition& definition = table.getDefinition();
+    out += table.hasTemporaryRecord() ? "T" : "-";
+    for (int r = 0; r < table.recordCount(); ++r) {
+      out += '[';
+      for (int f = 0; table.recordExists(r) && f < definition.fieldCount(); ++f) {
+        switch (definition.fieldType(f)) {
+          case FieldType::Int:
+            out += std::to_string(table.getInt(r, f));
+            break;
+          case FieldType::Long:
+            out += std::to_string(table.getLong(r, f));
+            break;
+          case FieldType::String:
+            out += table.getString(r, f);
+            break;
+          case FieldType::Relation:
+            out += std::to_string(table.getRelation(r, f));
+            break;
+          default:
+            break;
+        }
+        out += ',';
+      }
+      out += ']';
+    }
+    for (int child = 0; child < database.tableCount(); ++child) {
+      for (int q = 0; q < table.recordCount() + 2; ++q) {
+        try {
+          out += std::to_string(table.childCount(q, child)) + ' ';
+        } catch (const Win::Exception& e) {
+          out += 'e' + std::to_string(e.getCode()) + ' ';
+        }
+      }
+    }
+    out += '\n';
+  }
+  return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);  // zero-terminated
   std::unique_ptr<Database> database = makeDatabase();
+  std::string outcome;
   try {
-    std::unique_ptr<XmlNode> document = parseXml(input.c_str());
-    if (!document) return 0;
-    XmlLoader(*database, *document).apply();
-  } catch (const Win::Exception&) {
+    std::unique_ptr<XmlNode> document;
+    try {
+      document = parseXml(input.c_str());
+    } catch (const Win::Exception&) {
+      throwError(kCannotOpenForReading);
+    }
+    outcome = document != nullptr && XmlLoader(*database, *document).apply() ? "true" : "false";
+  } catch (const Win::Exception& e) {
     // Records added before a failure stay; write them out all the same.
+    outcome = "code " + std::to_string(e.getCode());
   }
+
+  std::unique_ptr<Database> streamed = makeDatabase();
+  std::string streamedOutcome;
+  try {
+    const char* const begin = reinterpret_cast<const char*>(data);
+    streamedOutcome = XmlStreamLoader(*streamed).load(begin, begin + size) ? "true" : "false";
+  } catch (const Win::Exception& e) {
+    streamedOutcome = "code " + std::to_string(e.getCode());
+  }
+  if (streamedOutcome != outcome || state(*streamed) != state(*database)) {
+    fprintf(stderr, "the streaming load differs: %s instead of %s\n", streamedOutcome.c_str(),
+            outcome.c_str());
+    abort();
+  }
+
   try {
     std::string written;
     writeXml(database->buildXmlDocument(std::string()).get(), written);

@@ -4,7 +4,7 @@
 
 Workspace::Workspace() : database("velmora", 1) {}
 
-void Workspace::createDatabase(const std::string& name, int flag) {
+void Workspace::createDatabase(std::string_view name, int flag) {
   database.createDatabase(name, flag);
 }
 
@@ -12,7 +12,7 @@ void Workspace::clearAllRecords() { database.clearAllRecords(); }
 
 bool Workspace::tableExists(int table) const { return database.tableExists(table); }
 
-int Workspace::getTableIndex(const std::string& table) const { return database.tableIndex(table); }
+int Workspace::getTableIndex(std::string_view table) const { return database.tableIndex(table); }
 
 const std::string& Workspace::getTableName(int table) const { return database.tableName(table); }
 
@@ -27,17 +27,17 @@ int Workspace::getTableCount() const { return database.tableCount(); }
 
 void Workspace::createTemporaryTable() { temporaryTable = std::make_unique<TableDefinition>(); }
 
-int Workspace::addField(const std::string& name, int type) {
+int Workspace::addField(std::string_view name, int type) {
   if (temporaryTable == nullptr) throwError(kNoTemporaryTable);
   return temporaryTable->addField(name, type);
 }
 
-int Workspace::addRelationField(const std::string& name, const std::string& targetTable) {
+int Workspace::addRelationField(std::string_view name, std::string_view targetTable) {
   if (temporaryTable == nullptr) throwError(kNoTemporaryTable);
   return temporaryTable->addRelationField(name, targetTable);
 }
 
-int Workspace::createTable(const std::string& name) {
+int Workspace::createTable(std::string_view name) {
   if (temporaryTable == nullptr) throwError(kNoTemporaryTable);
   // The definition leaves the workspace before anything can fail, so it is gone in every case.
   std::unique_ptr<TableDefinition> definition = std::move(temporaryTable);
@@ -45,7 +45,7 @@ int Workspace::createTable(const std::string& name) {
   return database.addTable(name, std::move(table));
 }
 
-void Workspace::chooseTable(const std::string& table) {
+void Workspace::chooseTable(std::string_view table) {
   Table& chosen = database.tableByName(table);
   currentTable = &chosen;
   chosen.createTemporaryRecord();
@@ -62,15 +62,15 @@ Table& Workspace::current() {
   return *currentTable;
 }
 
-void Workspace::setString(const std::string& field, const std::string& value) {
+void Workspace::setString(std::string_view field, std::string_view value) {
   current().setString(field, value);
 }
-void Workspace::setInt(const std::string& field, int value) { current().setInt(field, value); }
-void Workspace::setLong(const std::string& field, int value) { current().setLong(field, value); }
-void Workspace::setRelation(const std::string& field, int value) {
+void Workspace::setInt(std::string_view field, int value) { current().setInt(field, value); }
+void Workspace::setLong(std::string_view field, int value) { current().setLong(field, value); }
+void Workspace::setRelation(std::string_view field, int value) {
   current().setRelation(field, value);
 }
-void Workspace::setStringAt(int field, const std::string& value) {
+void Workspace::setStringAt(int field, std::string_view value) {
   current().setString(field, value);
 }
 void Workspace::setIntAt(int field, int value) { current().setInt(field, value); }
@@ -79,90 +79,90 @@ void Workspace::setRelationAt(int field, int value) { current().setRelation(fiel
 
 int Workspace::addRecord(int position) { return current().addRecord(position); }
 
-bool Workspace::recordExists(const std::string& table, int record) const {
+bool Workspace::recordExists(std::string_view table, int record) const {
   return database.tableByName(table).recordExists(record);
 }
 bool Workspace::recordExistsAt(int table, int record) const {
   return database.tableByIndex(table).recordExists(record);
 }
-int Workspace::getRecordCount(const std::string& table) const {
+int Workspace::getRecordCount(std::string_view table) const {
   return database.tableByName(table).recordCount();
 }
 int Workspace::getRecordCountAt(int table) const {
   return database.tableByIndex(table).recordCount();
 }
-void Workspace::deleteRecord(const std::string& table, int record) {
+void Workspace::deleteRecord(std::string_view table, int record) {
   database.tableByName(table).deleteRecord(record);
 }
 void Workspace::deleteRecordAt(int table, int record) {
   database.tableByIndex(table).deleteRecord(record);
 }
 
-int Workspace::getFieldType(const std::string& table, const std::string& field) const {
+int Workspace::getFieldType(std::string_view table, std::string_view field) const {
   return database.tableByName(table).getDefinition().fieldTypeByName(field);
 }
-int Workspace::getFieldTypeAt(int table, const std::string& field) const {
+int Workspace::getFieldTypeAt(int table, std::string_view field) const {
   return database.tableByIndex(table).getDefinition().fieldTypeByName(field);
 }
-const std::string& Workspace::getRelationTarget(const std::string& table, int field) const {
+const std::string& Workspace::getRelationTarget(std::string_view table, int field) const {
   return database.tableByName(table).getDefinition().relationTarget(field);
 }
 const std::string& Workspace::getRelationTargetAt(int table, int field) const {
   return database.tableByIndex(table).getDefinition().relationTarget(field);
 }
-int Workspace::getFieldIndex(const std::string& table, const std::string& field) const {
+int Workspace::getFieldIndex(std::string_view table, std::string_view field) const {
   return database.tableByName(table).getDefinition().fieldIndex(field);
 }
-int Workspace::getFieldIndexAt(int table, const std::string& field) const {
+int Workspace::getFieldIndexAt(int table, std::string_view field) const {
   return database.tableByIndex(table).getDefinition().fieldIndex(field);
 }
-const std::string& Workspace::getFieldName(const std::string& table, int field) const {
+const std::string& Workspace::getFieldName(std::string_view table, int field) const {
   return database.tableByName(table).getDefinition().fieldName(field);
 }
 const std::string& Workspace::getFieldNameAt(int table, int field) const {
   return database.tableByIndex(table).getDefinition().fieldName(field);
 }
-int Workspace::getFieldCount(const std::string& table) const {
+int Workspace::getFieldCount(std::string_view table) const {
   return database.tableByName(table).getDefinition().fieldCount();
 }
 int Workspace::getFieldCountAt(int table) const {
   return database.tableByIndex(table).getDefinition().fieldCount();
 }
 
-int Workspace::getInt(const std::string& table, int record, const std::string& field) const {
+int Workspace::getInt(std::string_view table, int record, std::string_view field) const {
   return database.tableByName(table).getInt(record, field);
 }
 int Workspace::getIntAt(int table, int record, int field) const {
   return database.tableByIndex(table).getInt(record, field);
 }
-int Workspace::getLong(const std::string& table, int record, const std::string& field) const {
+int Workspace::getLong(std::string_view table, int record, std::string_view field) const {
   return database.tableByName(table).getLong(record, field);
 }
 int Workspace::getLongAt(int table, int record, int field) const {
   return database.tableByIndex(table).getLong(record, field);
 }
-const std::string& Workspace::getString(const std::string& table, int record,
-                                        const std::string& field) const {
+const std::string& Workspace::getString(std::string_view table, int record,
+                                        std::string_view field) const {
   return database.tableByName(table).getString(record, field);
 }
 const std::string& Workspace::getStringAt(int table, int record, int field) const {
   return database.tableByIndex(table).getString(record, field);
 }
-int Workspace::getRelation(const std::string& table, int record, const std::string& field) const {
+int Workspace::getRelation(std::string_view table, int record, std::string_view field) const {
   return database.tableByName(table).getRelation(record, field);
 }
 int Workspace::getRelationAt(int table, int record, int field) const {
   return database.tableByIndex(table).getRelation(record, field);
 }
 
-int Workspace::getChildCount(const std::string& table, int record,
-                             const std::string& childTable) const {
+int Workspace::getChildCount(std::string_view table, int record,
+                             std::string_view childTable) const {
   return database.tableByName(table).childCount(record, childTable);
 }
 int Workspace::getChildCountAt(int table, int record, int childTable) const {
   return database.tableByIndex(table).childCount(record, childTable);
 }
-int Workspace::getChild(const std::string& table, int record, const std::string& childTable,
+int Workspace::getChild(std::string_view table, int record, std::string_view childTable,
                         int position) const {
   return database.tableByName(table).childRecord(record, childTable, position);
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/Database.h"
 #include "engine/TableDefinition.h"
@@ -19,10 +20,10 @@ class Workspace {
   Workspace& operator=(const Workspace&) = delete;
 
   // Database-wide operations.
-  void createDatabase(const std::string& name, int flag);
+  void createDatabase(std::string_view name, int flag);
   void clearAllRecords();
   bool tableExists(int table) const;
-  int getTableIndex(const std::string& table) const;
+  int getTableIndex(std::string_view table) const;
   const std::string& getTableName(int table) const;
   // Clears the current table when it is the one deleted.
   void deleteTable(int table);
@@ -32,53 +33,51 @@ class Workspace {
 
   // Defining a table.
   void createTemporaryTable();
-  int addField(const std::string& name, int type);
-  int addRelationField(const std::string& name, const std::string& targetTable);
-  int createTable(const std::string& name);
+  int addField(std::string_view name, int type);
+  int addRelationField(std::string_view name, std::string_view targetTable);
+  int createTable(std::string_view name);
 
   // Building a record in the current table.
-  void chooseTable(const std::string& table);
+  void chooseTable(std::string_view table);
   void chooseTableAt(int table);
-  void setString(const std::string& field, const std::string& value);
-  void setInt(const std::string& field, int value);
-  void setLong(const std::string& field, int value);
-  void setRelation(const std::string& field, int value);
-  void setStringAt(int field, const std::string& value);
+  void setString(std::string_view field, std::string_view value);
+  void setInt(std::string_view field, int value);
+  void setLong(std::string_view field, int value);
+  void setRelation(std::string_view field, int value);
+  void setStringAt(int field, std::string_view value);
   void setIntAt(int field, int value);
   void setLongAt(int field, int value);
   void setRelationAt(int field, int value);
   int addRecord(int position);
 
   // Reading and changing a table, by name or by index (At).
-  bool recordExists(const std::string& table, int record) const;
+  bool recordExists(std::string_view table, int record) const;
   bool recordExistsAt(int table, int record) const;
-  int getRecordCount(const std::string& table) const;
+  int getRecordCount(std::string_view table) const;
   int getRecordCountAt(int table) const;
-  void deleteRecord(const std::string& table, int record);
+  void deleteRecord(std::string_view table, int record);
   void deleteRecordAt(int table, int record);
-  int getFieldType(const std::string& table, const std::string& field) const;
-  int getFieldTypeAt(int table, const std::string& field) const;
-  const std::string& getRelationTarget(const std::string& table, int field) const;
+  int getFieldType(std::string_view table, std::string_view field) const;
+  int getFieldTypeAt(int table, std::string_view field) const;
+  const std::string& getRelationTarget(std::string_view table, int field) const;
   const std::string& getRelationTargetAt(int table, int field) const;
-  int getFieldIndex(const std::string& table, const std::string& field) const;
-  int getFieldIndexAt(int table, const std::string& field) const;
-  const std::string& getFieldName(const std::string& table, int field) const;
+  int getFieldIndex(std::string_view table, std::string_view field) const;
+  int getFieldIndexAt(int table, std::string_view field) const;
+  const std::string& getFieldName(std::string_view table, int field) const;
   const std::string& getFieldNameAt(int table, int field) const;
-  int getFieldCount(const std::string& table) const;
+  int getFieldCount(std::string_view table) const;
   int getFieldCountAt(int table) const;
-  int getInt(const std::string& table, int record, const std::string& field) const;
+  int getInt(std::string_view table, int record, std::string_view field) const;
   int getIntAt(int table, int record, int field) const;
-  int getLong(const std::string& table, int record, const std::string& field) const;
+  int getLong(std::string_view table, int record, std::string_view field) const;
   int getLongAt(int table, int record, int field) const;
-  const std::string& getString(const std::string& table, int record,
-                               const std::string& field) const;
+  const std::string& getString(std::string_view table, int record, std::string_view field) const;
   const std::string& getStringAt(int table, int record, int field) const;
-  int getRelation(const std::string& table, int record, const std::string& field) const;
+  int getRelation(std::string_view table, int record, std::string_view field) const;
   int getRelationAt(int table, int record, int field) const;
-  int getChildCount(const std::string& table, int record, const std::string& childTable) const;
+  int getChildCount(std::string_view table, int record, std::string_view childTable) const;
   int getChildCountAt(int table, int record, int childTable) const;
-  int getChild(const std::string& table, int record, const std::string& childTable,
-               int position) const;
+  int getChild(std::string_view table, int record, std::string_view childTable, int position) const;
   int getChildAt(int table, int record, int childTable, int position) const;
 
   const Database& getDatabase() const { return database; }

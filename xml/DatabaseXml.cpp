@@ -1,18 +1,13 @@
-// The Database's XML persistence: building the document, saving it and loading a file.
+// The Database's XML persistence: saving, loading, and the document a save writes.
 #include <memory>
 #include <string>
 
 #include "engine/Database.h"
-#include "xml/XmlLoader.h"
+#include "xml/DatabaseWriter.h"
 #include "xml/XmlNode.h"
-#include "xml/XmlParser.h"
-#include "xml/XmlWriter.h"
+#include "xml/XmlStreamLoader.h"
 
 namespace {
-
-constexpr const char kCreatedComment[] = "this is a database created with velmora";
-constexpr const char kDownloadComment[] =
-    "you can download this program from https://velmora.example.org/download";
 
 std::unique_ptr<XmlElement> elementWithText(const char* name, const std::string& text) {
   auto element = std::make_unique<XmlElement>(name);
@@ -22,17 +17,17 @@ std::unique_ptr<XmlElement> elementWithText(const char* name, const std::string&
 
 }  // namespace
 
+// Written straight from the records: the bytes of buildXmlDocument's document, without it.
 bool Database::saveXml(const std::string& fileName) {
-  std::unique_ptr<XmlNode> document = buildXmlDocument(std::string());
-  writeXmlFile(document.get(), fileName);
+  DatabaseWriter(*this).save(fileName);
   return true;
 }
 
+// The records go into the tables as the file is read, with no document built in between; the
+// outcome is that of reading the whole document first and applying it then.
 bool Database::loadXml(const std::string& fileName) {
   clearAllRecords();
-  std::unique_ptr<XmlNode> document = readXmlFile(fileName);
-  if (!document) return false;
-  return XmlLoader(*this, *document).apply();
+  return XmlStreamLoader(*this).loadFile(fileName);
 }
 
 std::unique_ptr<XmlNode> Database::buildXmlDocument(const std::string& commentText) {

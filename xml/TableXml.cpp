@@ -3,7 +3,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/Database.h"
 #include "engine/FieldValue.h"
@@ -11,34 +10,6 @@
 #include "xml/XmlNode.h"
 
 namespace {
-
-// What writing one field needs, looked up once per table rather than once per value.
-struct FieldColumn {
-  const std::string* name;
-  int type;
-  // For a relation field in a database: the compacted positions of the target table's slots.
-  const IntArray* newIndex;
-};
-
-// Codes: 2 (a field without a name), and for a relation field 1 (target table unknown) and 14
-// (no renumbering map for it).
-std::vector<FieldColumn> describeFields(const Table& table) {
-  const TableDefinition& definition = table.getDefinition();
-  Database* database = table.getOwnerDatabase();
-  std::vector<FieldColumn> columns;
-  columns.reserve(static_cast<size_t>(definition.fieldCount()));
-  for (int field = 0; field < definition.fieldCount(); ++field) {
-    FieldColumn column{&definition.fieldName(field), definition.fieldType(field), nullptr};
-    if (column.type == FieldType::Relation && database != nullptr) {
-      const RecordRenumbering* renumbering = database->getRenumbering();
-      if (renumbering == nullptr) renumbering = &database->buildRenumbering();
-      const int target = database->tableIndex(definition.relationTarget(field));
-      column.newIndex = &renumbering->mapOf(target).newIndex;
-    }
-    columns.push_back(column);
-  }
-  return columns;
-}
 
 std::string decimal(int value) {
   char digits[12];
@@ -53,32 +24,59 @@ std::string decimal(int value) {
   return std::string(p, static_cast<size_t>(digits + sizeof digits - p));
 }
 
-// The field elements of a stored record; a value whose text is empty leaves its element without
-// content. Code 14 for a relation value outside its target's slots.
-std::unique_ptr<XmlNode> fieldElements(const Table& table, int record,
-                                       const std::vector<FieldColumn>& columns) {
+// The position a relation value is written as: its target's compacted position, through the
+// renumbering of the current save (built here when there is none yet). Codes: 1 (target table
+// unknown), 14 (no map for it, or the value outside its slots).
+int relationPosition(const Table& table, int field, int stored) {
+  Database* database = table.getOwnerDatabase();
+  if (database == nullptr) return stored;
+  const RecordRenumbering* renumbering = database->getRenumbering();
+  if (renumbering == nullptr) renumbering = &database->buildRenumbering();
+  return renumbering->renumber(table.getDefinition().relationTarget(field), stored);
+}
+
+}  // namespace
+
+std::unique_ptr<XmlNode> Table::recordsToXml() const {
   std::unique_ptr<XmlNode> first;
   XmlNode* last = nullptr;
-  for (size_t field = 0; field < columns.size(); ++field) {
-    const FieldColumn& column = columns[field];
-    const int index = static_cast<int>(field);
-    auto element = std::make_unique<XmlElement>(*column.name);
+  for (int record = 0; record < recordCount(); ++record) {
+    if (!recordExists(record)) continue;
+    auto element = std::make_unique<XmlElement>("record");
+    element->addChild(recordToXml(record));
+    if (!first) {
+      first = std::move(element);
+      last = first.get();
+    } else {
+      last = last->appendSibling(std::move(element));
+    }
+  }
+  return first;
+}
+
+// Field by field, each checked as it is written: its name (code 2), then for a relation its
+// position (codes 1 and 14), so the first value that cannot be written decides the code.
+std::unique_ptr<XmlNode> Table::recordToXml(int record) const {
+  if (!recordExists(record)) return nullptr;
+  const TableDefinition& fields = getDefinition();
+  std::unique_ptr<XmlNode> first;
+  XmlNode* last = nullptr;
+  for (int field = 0; field < fields.fieldCount(); ++field) {
+    auto element = std::make_unique<XmlElement>(fields.fieldName(field));
     std::string text;
-    switch (column.type) {
+    switch (fields.fieldType(field)) {
       case FieldType::Int:
-        text = decimal(table.getInt(record, index));
+        text = decimal(getInt(record, field));
         break;
       case FieldType::Long:
-        text = decimal(table.getLong(record, index));
+        text = decimal(getLong(record, field));
         break;
       case FieldType::String:
-        text = table.getString(record, index);
+        text = getString(record, field);
         break;
-      case FieldType::Relation: {
-        const int stored = table.getRelation(record, index);
-        text = decimal(column.newIndex != nullptr ? column.newIndex->at(stored) : stored);
+      case FieldType::Relation:
+        text = decimal(relationPosition(*this, field, getRelation(record, field)));
         break;
-      }
       default:  // a field of a type that holds no values
         break;
     }
@@ -91,34 +89,4 @@ std::unique_ptr<XmlNode> fieldElements(const Table& table, int record,
     }
   }
   return first;
-}
-
-}  // namespace
-
-std::unique_ptr<XmlNode> Table::recordsToXml() const {
-  std::unique_ptr<XmlNode> first;
-  XmlNode* last = nullptr;
-  std::vector<FieldColumn> columns;
-  bool described = false;
-  for (int record = 0; record < recordCount(); ++record) {
-    if (!recordExists(record)) continue;
-    if (!described) {
-      columns = describeFields(*this);
-      described = true;
-    }
-    auto element = std::make_unique<XmlElement>("record");
-    element->addChild(fieldElements(*this, record, columns));
-    if (!first) {
-      first = std::move(element);
-      last = first.get();
-    } else {
-      last = last->appendSibling(std::move(element));
-    }
-  }
-  return first;
-}
-
-std::unique_ptr<XmlNode> Table::recordToXml(int record) const {
-  if (!recordExists(record)) return nullptr;
-  return fieldElements(*this, record, describeFields(*this));
 }

@@ -1,12 +1,11 @@
 #include "xml/XmlLexer.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "engine/Errors.h"
 
 namespace {
-
-constexpr size_t kInitialCapacity = 1024;
 
 enum CharacterClass : unsigned char {
   kOther = 0,
@@ -41,100 +40,95 @@ bool isNameCharacter(char c) {
   return kCharacters.classes[static_cast<unsigned char>(c)] == kNameCharacter;
 }
 
+constexpr std::string_view kCommentEnd = "-->";
+
+// The first delimiter in [from, end); code 200 when there is none. Most tokens are short, so
+// the first bytes are looked at one by one before the rest is left to memchr.
+const char* find(const char* from, const char* end, char delimiter) {
+  constexpr ptrdiff_t kShortScan = 16;
+  const char* const shortEnd = end - from > kShortScan ? from + kShortScan : end;
+  for (const char* p = from; p < shortEnd; ++p) {
+    if (*p == delimiter) return p;
+  }
+  const void* found = memchr(shortEnd, delimiter, static_cast<size_t>(end - shortEnd));
+  if (found == nullptr) throwError(kDelimiterNotFound);
+  return static_cast<const char*>(found);
+}
+
+const char* skipWhitespace(const char* p, const char* end) {
+  while (p < end && isWhitespace(*p)) ++p;
+  return p;
+}
+
+// The name in a tag that starts at p: after "<" and "/" and any whitespace, the longest run of
+// name characters.
+std::string_view nameIn(const char* p, const char* end) {
+  p = skipWhitespace(p, end);
+  if (p < end && *p == '<') p = skipWhitespace(p + 1, end);
+  if (p < end && *p == '/') p = skipWhitespace(p + 1, end);
+  const char* const first = p;
+  while (p < end && isNameCharacter(*p)) ++p;
+  return std::string_view(first, static_cast<size_t>(p - first));
+}
+
 }  // namespace
 
-TokenBuffer::TokenBuffer(const char** inputCursor, const char* inputEnd)
-    : cursor(inputCursor),
-      end(inputEnd),
-      capacity(kInitialCapacity),
-      bytes(std::make_unique<char[]>(kInitialCapacity)) {}
+XmlLexer::XmlLexer(const char* input) : cursor(input), end(input + strlen(input)) { next(); }
 
-void TokenBuffer::store(const char* from, size_t count, size_t needed) {
-  if (needed > capacity) {
-    bytes = std::make_unique<char[]>(needed);
-    capacity = needed;
-  }
-  memcpy(bytes.get(), from, count);
-  bytes[count] = '\0';
-  length = count;
-}
-
-void TokenBuffer::readUntil(char delimiter, bool include) {
-  const char* from = *cursor;
-  const void* found = memchr(from, delimiter, static_cast<size_t>(end - from));
-  if (found == nullptr) throwError(kDelimiterNotFound);
-  const char* at = static_cast<const char*>(found);
-  const size_t count = static_cast<size_t>(at - from) + (include ? 1 : 0);
-  store(from, count, static_cast<size_t>(at - from) + 2);
-  *cursor = from + count;
-}
-
-void TokenBuffer::readUntilText(std::string_view delimiter) {
-  const char* from = *cursor;
-  const std::string_view rest(from, static_cast<size_t>(end - from));
-  const size_t at = rest.find(delimiter);
-  if (at == std::string_view::npos) throwError(kDelimiterTextNotFound);
-  const size_t count = at + delimiter.size();
-  store(from, count, count + 1);
-  *cursor = from + count;
-}
-
-XmlLexer::XmlLexer(const char* input)
-    : cursor(input), end(input + strlen(input)), buffer(&cursor, end) {
+XmlLexer::XmlLexer(const char* begin, const char* inputEnd) : cursor(begin), end(inputEnd) {
+  const void* zero =
+      begin < inputEnd ? memchr(begin, '\0', static_cast<size_t>(inputEnd - begin)) : nullptr;
+  if (zero != nullptr) end = static_cast<const char*>(zero);
   next();
 }
 
 void XmlLexer::next() {
   const char* const start = cursor;
-  while (cursor < end && isWhitespace(*cursor)) ++cursor;
+  cursor = skipWhitespace(cursor, end);
   const TokenKind previous = kind;
   if (cursor == end) {
     kind = TokenKind::End;
+    token = std::string_view();
     return;
   }
-  if (*cursor != '<') {
-    // A text keeps the whitespace it starts with.
-    cursor = start;
+  // A text keeps the whitespace it starts with, and whitespace alone between a start tag and an
+  // end tag is that element's content.
+  if (*cursor != '<' || (peek(1) == '/' && previous == TokenKind::StartTag && cursor > start)) {
+    const char* const stop = find(start, end, '<');
     kind = TokenKind::Text;
-    buffer.readUntil('<', false);
+    token = std::string_view(start, static_cast<size_t>(stop - start));
+    cursor = stop;
     return;
   }
-  // The input ends with a zero byte, so looking up to three bytes past a "<" stays inside it.
-  if (cursor[1] == '/' && previous == TokenKind::StartTag && cursor > start) {
-    // Whitespace alone between a start tag and an end tag is that element's content.
-    cursor = start;
-    kind = TokenKind::Text;
-    buffer.readUntil('<', false);
-    return;
-  }
-  if (cursor[1] == '!' && cursor[2] == '-' && cursor[3] == '-') {
-    cursor += 4;
+  if (peek(1) == '!' && peek(2) == '-' && peek(3) == '-') {
+    const char* const from = cursor + 4;
+    const size_t at = std::string_view(from, static_cast<size_t>(end - from)).find(kCommentEnd);
+    if (at == std::string_view::npos) throwError(kDelimiterTextNotFound);
     kind = TokenKind::Comment;
-    buffer.readUntilText("-->");
+    token = std::string_view(from, at + kCommentEnd.size());
+    cursor = from + token.size();
     return;
   }
-  // "<!" not opening a comment reads as a start tag up to its ">", like any other tag.
-  kind = cursor[1] == '/' ? TokenKind::EndTag : TokenKind::StartTag;
-  buffer.readUntil('>', true);
-  const std::string_view tag = buffer.view();
-  if (kind == TokenKind::StartTag && tag.size() >= 4 && tag[tag.size() - 2] == '/') {
+  // "<!" not opening a comment reads as a start tag up to its ">", like any other tag. The name
+  // holds no ">", so the search for it starts after the name.
+  name = nameIn(cursor, end);
+  const char* const afterName = name.data() + name.size();
+  const char* const close =
+      afterName < end && *afterName == '>' ? afterName : find(afterName, end, '>');
+  token = std::string_view(cursor, static_cast<size_t>(close + 1 - cursor));
+  cursor = close + 1;
+  if (token[1] == '/') {
+    kind = TokenKind::EndTag;
+  } else if (token.size() >= 4 && token[token.size() - 2] == '/') {
     kind = TokenKind::EmptyTag;
+  } else {
+    kind = TokenKind::StartTag;
   }
 }
 
 std::string_view XmlLexer::tagNameView() const {
-  const std::string_view token = buffer.view();
-  size_t i = 0;
-  while (i < token.size() && isWhitespace(token[i])) ++i;
-  if (i < token.size() && token[i] == '<') {
-    ++i;
-    while (i < token.size() && isWhitespace(token[i])) ++i;
+  if (kind == TokenKind::StartTag || kind == TokenKind::EmptyTag || kind == TokenKind::EndTag) {
+    return name;
   }
-  if (i < token.size() && token[i] == '/') {
-    ++i;
-    while (i < token.size() && isWhitespace(token[i])) ++i;
-  }
-  const size_t first = i;
-  while (i < token.size() && isNameCharacter(token[i])) ++i;
-  return token.substr(first, i - first);
+  return nameIn(token.data(), token.data() + token.size());
 }

@@ -25,16 +25,17 @@ const std::string& valueText(const XmlElement& field) {
 
 }  // namespace
 
-int parseDecimal(const std::string& text) {
-  const char* p = text.c_str();
-  while (isDecimalSpace(*p)) ++p;
+int parseDecimal(std::string_view text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end && isDecimalSpace(*p)) ++p;
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   // Accumulated as a magnitude capped just beyond the 32-bit range: too large a number clamps to
   // the nearest 32-bit value instead of wrapping.
   constexpr int64_t kCap = int64_t{INT_MAX} + 2;
   int64_t magnitude = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
+  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
     magnitude = magnitude * 10 + (*p - '0');
     if (magnitude > kCap) magnitude = kCap;
   }

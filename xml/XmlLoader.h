@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Database;
@@ -47,4 +48,4 @@ class XmlLoader {
 // The value of decimal text: leading whitespace skipped, an optional sign, then digits up to the
 // first byte that is not one; 0 when no digit follows. A value beyond 32 bits gives the nearest
 // 32-bit value.
-int parseDecimal(const std::string& text);
+int parseDecimal(std::string_view text);

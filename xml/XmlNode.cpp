@@ -79,6 +79,11 @@ XmlNode* XmlElement::addChild(std::unique_ptr<XmlNode> node) {
 std::unique_ptr<XmlText> XmlText::fromMarkup(std::string_view raw) {
   std::string decoded;
   decoded.reserve(raw.size());
+  decodeMarkup(raw, decoded);
+  return std::make_unique<XmlText>(std::move(decoded));
+}
+
+void XmlText::decodeMarkup(std::string_view raw, std::string& decoded) {
   const char* cursor = raw.data();
   const char* const end = cursor + raw.size();
   while (cursor < end) {
@@ -100,5 +105,4 @@ std::unique_ptr<XmlText> XmlText::fromMarkup(std::string_view raw) {
     }
     cursor = semicolon ? entityEnd + 1 : end;
   }
-  return std::make_unique<XmlText>(std::move(decoded));
 }

@@ -86,6 +86,8 @@ class XmlText final : public XmlNode {
   // "<" and ">"; any other "&" starts a run up to the next ";" that is kept without its ";".
   // Every other byte, carriage returns included, is kept.
   static std::unique_ptr<XmlText> fromMarkup(std::string_view raw);
+  // The decoding of fromMarkup, appended to out.
+  static void decodeMarkup(std::string_view raw, std::string& out);
 
   const std::string& getText() const { return text; }
 

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "engine/Errors.h"
-#include "xml/MappedFile.h"
 #include "xml/XmlLexer.h"
 
 std::unique_ptr<XmlNode> XmlParser::parse() {
@@ -66,16 +65,4 @@ std::unique_ptr<XmlNode> XmlParser::parse() {
 std::unique_ptr<XmlNode> parseXml(const char* input) {
   XmlLexer lexer(input);
   return XmlParser(lexer).parse();
-}
-
-std::unique_ptr<XmlNode> readXmlFile(const std::string& fileName) {
-  try {
-    MappedFile file(fileName, true);
-    XmlLexer lexer(file.data());
-    std::unique_ptr<XmlNode> document = XmlParser(lexer).parse();
-    if (lexer.getKind() != TokenKind::End) throwError(kNotParsedToEnd);
-    return document;
-  } catch (...) {  // whatever failed while the file was opened, mapped or parsed
-    throwError(kCannotOpenForReading);
-  }
 }

@@ -27,8 +27,3 @@ class XmlParser {
 
 // Parses a zero-terminated input (ending at its first zero byte). Throws the parser's codes.
 std::unique_ptr<XmlNode> parseXml(const char* input);
-
-// Maps the file, parses it and releases the file again before returning the document (null for
-// a file without nodes). Every failure, whatever its code or type, becomes code 101 "error
-// opening file for reading".
-std::unique_ptr<XmlNode> readXmlFile(const std::string& fileName);

@@ -16,64 +16,6 @@
 
 namespace {
 
-constexpr size_t kChunkSize = 1 << 20;  // bytes handed to one write call
-
-// Collects markup in one buffer; with a descriptor, the buffer is written out in large chunks
-// as it fills. Code 102 when a write fails.
-class MarkupOutput {
- public:
-  MarkupOutput(std::string& target, int outputDescriptor)
-      : buffer(target), descriptor(outputDescriptor) {}
-
-  void append(std::string_view bytes) {
-    buffer.append(bytes);
-    if (descriptor >= 0 && buffer.size() >= kChunkSize) flush();
-  }
-  void append(char byte) { buffer.push_back(byte); }
-
-  // Appends text with "&" and "<" escaped, and the ">" of "]]>" too, which markup may not hold.
-  void appendEscaped(const std::string& text) {
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
-    const char* run = begin;
-    for (const char* p = begin; p < end; ++p) {
-      const char* replacement;
-      if (*p == '&') {
-        replacement = "&amp;";
-      } else if (*p == '<') {
-        replacement = "&lt;";
-      } else if (*p == '>' && p - begin >= 2 && p[-1] == ']' && p[-2] == ']') {
-        replacement = "&gt;";
-      } else {
-        continue;
-      }
-      buffer.append(run, p);
-      buffer.append(replacement);
-      run = p + 1;
-    }
-    buffer.append(run, end);
-    if (descriptor >= 0 && buffer.size() >= kChunkSize) flush();
-  }
-
-  void flush() {
-    const FileSystem& fs = currentFileSystem();
-    const char* cursor = buffer.data();
-    size_t left = buffer.size();
-    while (left > 0) {
-      const ssize_t written = fs.write(descriptor, cursor, left);
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) throwError(kCannotOpenForWriting);
-      cursor += written;
-      left -= static_cast<size_t>(written);
-    }
-    buffer.clear();
-  }
-
- private:
-  std::string& buffer;
-  int descriptor;
-};
-
 void writeChain(const XmlNode* first, MarkupOutput& out) {
   if (first == nullptr) return;
   const XmlElement* const top = first->getParent();
@@ -197,18 +139,73 @@ class TemporaryFile {
 
 }  // namespace
 
+void MarkupOutput::appendEscaped(std::string_view text) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* run = begin;
+  for (const char* p = begin; p < end; ++p) {
+    const char* replacement;
+    if (*p == '&') {
+      replacement = "&amp;";
+    } else if (*p == '<') {
+      replacement = "&lt;";
+    } else if (*p == '>' && p - begin >= 2 && p[-1] == ']' && p[-2] == ']') {
+      replacement = "&gt;";
+    } else {
+      continue;
+    }
+    buffer.append(run, static_cast<size_t>(p - run));
+    buffer.append(replacement);
+    run = p + 1;
+  }
+  buffer.append(run, static_cast<size_t>(end - run));
+  flushWhenFull();
+}
+
+void MarkupOutput::appendDecimal(int value) {
+  char digits[12];
+  char* p = digits + sizeof digits;
+  // Through the unsigned magnitude, so the smallest int keeps all its digits.
+  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--p = '-';
+  buffer.append(p, static_cast<size_t>(digits + sizeof digits - p));
+}
+
+void MarkupOutput::flush() {
+  const FileSystem& fs = currentFileSystem();
+  const char* cursor = buffer.data();
+  size_t left = buffer.size();
+  while (left > 0) {
+    const ssize_t written = fs.write(descriptor, cursor, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) throwError(kCannotOpenForWriting);
+    cursor += written;
+    left -= static_cast<size_t>(written);
+  }
+  buffer.clear();
+}
+
 void writeXml(const XmlNode* first, std::string& out) {
   MarkupOutput output(out, -1);
   writeChain(first, output);
 }
 
-void writeXmlFile(const XmlNode* document, const std::string& fileName) {
+void writeFileSafely(const std::string& fileName,
+                     const std::function<void(MarkupOutput&)>& produce) {
   TemporaryFile temporary(fileName);
   temporary.takeTargetMode();
   std::string buffer;
-  buffer.reserve(kChunkSize + 4096);
+  buffer.reserve(MarkupOutput::kChunkSize + 4096);
   MarkupOutput output(buffer, temporary.descriptor());
-  writeChain(document, output);
+  produce(output);
   output.flush();
   temporary.commit();
+}
+
+void writeXmlFile(const XmlNode* document, const std::string& fileName) {
+  writeFileSafely(fileName, [&](MarkupOutput& output) { writeChain(document, output); });
 }

@@ -1,3 +1,5 @@
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "engine/NameIndex.h"
@@ -33,4 +35,15 @@ TEST(NameIndexTest, ReaddingANameOrIndexOverwritesOneDirectionOnly) {
   EXPECT_EQ(renamed.nameOf(0), "surname");
   EXPECT_EQ(renamed.indexOf("name"), 0);
   EXPECT_EQ(renamed.indexOf("surname"), 0);
+}
+
+// Enough names to make the index grow several times; every name and index still answers.
+TEST(NameIndexTest, ManyNamesSurviveGrowth) {
+  NameIndex names;
+  for (int i = 0; i < 300; ++i) names.add(i, "field" + std::to_string(i));
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_EQ(names.indexOf("field" + std::to_string(i)), i);
+    EXPECT_EQ(names.nameOf(i), "field" + std::to_string(i));
+  }
+  EXPECT_WIN_CODE(names.indexOf("field300"), 1);
 }

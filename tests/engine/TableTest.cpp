@@ -1,4 +1,6 @@
 #include <climits>
+#include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -128,14 +130,47 @@ TEST_F(TableTest, CreateTemporaryRecordStartsOver) {
   EXPECT_EQ(employee.getInt(0, "age"), 0);
 }
 
-TEST(RecordTest, StoreChecksTheSlot) {
-  Record record(2);
-  record.store(1, std::make_unique<IntValue>(4));
-  EXPECT_WIN_CODE(record.store(3, std::make_unique<IntValue>(1)), 5);
-  EXPECT_WIN_CODE(record.store(2, std::make_unique<IntValue>(1)), 14);
-  EXPECT_WIN_CODE(record.store(-1, std::make_unique<IntValue>(1)), 14);
-  EXPECT_EQ(record.value(0), nullptr);
-  EXPECT_EQ(record.value(1)->toText(), "4");
-  EXPECT_EQ(IntValue(INT_MIN).toText(), "-2147483648");
-  EXPECT_EQ(FieldValue().toText(), "");
+// Records share blocks and every field type has its own place in a record: values of mixed
+// types, a field of an unknown type code and a string too long to sit inside its string object
+// must not disturb each other, and a record made from a reused block starts at the defaults.
+TEST(RecordStoreTest, MixedFieldsKeepTheirValuesAndReusedRecordsStartAtDefaults) {
+  Database database("velmora", 1);
+  auto definition = std::make_unique<TableDefinition>();
+  definition->addField("text", FieldType::String);
+  definition->addField("count", FieldType::Int);
+  definition->addField("odd", 7);
+  definition->addField("size", FieldType::Long);
+  definition->addField("note", FieldType::String);
+  Table& table = database.tableByIndex(
+      database.addTable("mixed", std::make_unique<Table>(std::move(definition))));
+  const std::string longText(300, 'x');
+  for (int r = 0; r < 40; ++r) {
+    table.createTemporaryRecord();
+    table.setString("text", r % 2 == 0 ? longText : std::to_string(r));
+    table.setInt("count", r);
+    table.setLong("size", -r);
+    table.setString("note", "n" + std::to_string(r));
+    ASSERT_EQ(table.addRecord(-1), r);
+  }
+  for (int r = 0; r < 40; r += 3) table.deleteRecord(r);
+  for (int r = 0; r < 40; r += 3) {
+    table.createTemporaryRecord();
+    table.setInt("count", 1000 + r);
+    ASSERT_EQ(table.addRecord(r), r);  // refilled from the blocks the deletes gave back
+  }
+  for (int r = 0; r < 40; ++r) {
+    SCOPED_TRACE(r);
+    if (r % 3 == 0) {
+      EXPECT_EQ(table.getInt(r, "count"), 1000 + r);
+      EXPECT_EQ(table.getString(r, "text"), "");
+      EXPECT_EQ(table.getLong(r, "size"), 0);
+      EXPECT_EQ(table.getString(r, "note"), "");
+    } else {
+      EXPECT_EQ(table.getString(r, "text"), r % 2 == 0 ? longText : std::to_string(r));
+      EXPECT_EQ(table.getInt(r, "count"), r);
+      EXPECT_EQ(table.getLong(r, "size"), -r);
+      EXPECT_EQ(table.getString(r, "note"), "n" + std::to_string(r));
+    }
+    EXPECT_WIN_CODE(table.getInt(r, "odd"), 9);
+  }
 }

@@ -1,3 +1,6 @@
+#include <string.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,8 +12,9 @@
 namespace {
 
 // The tokens as "kind:text" with kinds E (empty), S (start), T (text), C (comment), / (end).
-std::string tokens(const std::string& input) {
-  XmlLexer lexer(input.c_str());
+template <typename... Input>
+std::string tokens(const Input&... input) {
+  XmlLexer lexer(input...);
   std::string out;
   for (; lexer.getKind() != TokenKind::End; lexer.next()) {
     static const char kLetters[] = "ES/TC";
@@ -46,7 +50,7 @@ TEST(XmlLexerTest, CutsInputIntoTokens) {
       // The first zero byte ends the input where a token would begin.
       {std::string("<a>\0<b>", 7), "S:<a>|"},
   };
-  for (const auto& c : cases) EXPECT_EQ(tokens(c.input), c.expected) << c.input;
+  for (const auto& c : cases) EXPECT_EQ(tokens(c.input.c_str()), c.expected) << c.input;
 }
 
 TEST(XmlLexerTest, InputEndingInsideATokenFails) {
@@ -63,7 +67,7 @@ TEST(XmlLexerTest, InputEndingInsideATokenFails) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
-    EXPECT_WIN_CODE(tokens(c.input), c.code);
+    EXPECT_WIN_CODE(tokens(c.input.c_str()), c.code);
   }
 }
 
@@ -81,26 +85,36 @@ TEST(XmlLexerTest, TagNameIsTheRunOfNameCharacters) {
   }
 }
 
-TEST(XmlLexerTest, TokenBufferGrowsOnlyForTokensThatDoNotFit) {
+// Tokens are views into the input: long ones come out whole, and an input given by its end
+// stops there (or at a zero byte before it) without reading further.
+TEST(XmlLexerTest, LongTokensAndInputsGivenByTheirEnd) {
   const std::string longText(2000, 'x');
   const std::string longComment(3000, 'c');
-  const std::string input = "<a>" + longText + "</a><!--" + longComment + "--><b>y</b>";
-  const char* cursor = input.c_str();
-  TokenBuffer buffer(&cursor, input.c_str() + input.size());
-  EXPECT_EQ(buffer.getCapacity(), 1024u);
-  buffer.readUntil('>', true);
-  EXPECT_EQ(buffer.getCapacity(), 1024u);
-  buffer.readUntil('<', false);
-  EXPECT_EQ(buffer.view(), longText);
-  EXPECT_EQ(buffer.getCapacity(), 2002u);
-  buffer.readUntil('>', true);
-  cursor += 4;
-  buffer.readUntilText("-->");
-  EXPECT_EQ(buffer.view(), longComment + "-->");
-  EXPECT_EQ(buffer.getCapacity(), 3004u);
-  buffer.readUntil('>', true);
-  EXPECT_EQ(buffer.view(), "<b>");
-  EXPECT_EQ(buffer.getCapacity(), 3004u);  // never shrinks
+  EXPECT_EQ(tokens(("<a>" + longText + "</a><!--" + longComment + "--><b>y</b>").c_str()),
+            "S:<a>|T:" + longText + "|/:</a>|C:" + longComment + "-->|S:<b>|T:y|/:</b>|");
+
+  const struct {
+    std::string input;  // all of it is handed over, with nothing after it in memory
+    std::string expected;
+    int code;
+  } cases[] = {
+      {"<a>x</a><b", "", 200},
+      {"<a", "", 200},
+      {"<!--", "", 201},
+      {"<a>x</a> \n", "S:<a>|T:x|/:</a>|", 0},
+      {std::string("<a>\0</a>", 8), "S:<a>|", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const std::unique_ptr<char[]> bytes(new char[c.input.size()]);
+    memcpy(bytes.get(), c.input.data(), c.input.size());
+    auto read = [&] { return tokens(bytes.get(), bytes.get() + c.input.size()); };
+    if (c.code != 0) {
+      EXPECT_WIN_CODE(read(), c.code);
+    } else {
+      EXPECT_EQ(read(), c.expected);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+// XmlStreamLoader: reads a database file straight into the tables, without a document in between.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/Table.h"
+
+class Database;
+class XmlLexer;
+
+// Loads the records of one input into a database while the input is being read. The outcome is
+// exactly that of parsing the whole input into a document (XmlParser) and applying it
+// (XmlLoader): the same result, the same records in the same order, the same code when it
+// fails, and the same state afterwards. What the two-step way gets from its order, this gets by
+// bookkeeping:
+// - the parser's view of the document (which element is open, which node is whose child, the
+//   top level's rules) is kept as a stack of open elements, each with its role for the loader;
+// - a failure while applying (an unknown table or field, a relation that cannot be linked) stops
+//   applying, but the reading goes on to the end, because a document that turns out unreadable
+//   reports 101 whatever applying met first;
+// - when the input turns out unreadable, the records are removed and every table the load
+//   touched gets back its temporary record and child lists, as if nothing had been applied.
+// Borrows the database. Not thread-safe.
+class XmlStreamLoader {
+ public:
+  explicit XmlStreamLoader(Database& target) : database(target) {}
+  XmlStreamLoader(const XmlStreamLoader&) = delete;
+  XmlStreamLoader& operator=(const XmlStreamLoader&) = delete;
+
+  // Maps the file and loads it (the records already in the database stay unless the file is
+  // unreadable). False, loading nothing, unless the document's first node is an element
+  // "database" whose first two children are elements. Codes: 101 "error opening file for
+  // reading" for a file that cannot be opened, mapped or read to the end as a document; the
+  // applying's own codes otherwise (records added before it stay).
+  bool loadFile(const std::string& fileName);
+  // The same for the bytes from begin up to end or up to the first zero byte before it.
+  bool load(const char* begin, const char* end);
+
+ private:
+  // What an open element is to the loader.
+  enum class Role {
+    Root,           // the document's first node, when it is an element
+    Data,           // the root's second child, named "data", when the root qualifies
+    TableElement,   // an element child of data, before data's first child that is not one
+    RecordElement,  // an element child of a table element, named "record"
+    FieldElement,   // an element child of a record, before its first child that is not one
+    Ignored,        // anything else: only its end tag matters
+  };
+  struct OpenElement {
+    std::string_view name;
+    Role role;
+    // Data and records: a child that is not an element was met, later children do not count.
+    // Fields: the first child was met, so the value is settled.
+    bool settled;
+    // The table the element's records go to; for a table element set once an element child
+    // needs it.
+    Table* table;
+  };
+
+  void read(XmlLexer& lexer);
+  // The element or text arrives as the next node; the element is pushed when it stays open.
+  void startElement(std::string_view name, bool stays);
+  void addText(std::string_view raw);
+  void endElement(std::string_view name);
+  // The element on top of the stack is complete: a field without content, a record to add.
+  void complete(const OpenElement& element);
+  // Sets the role (and table) of a new element from its parent, applying what its arrival
+  // means to the loader.
+  void placeChild(OpenElement& parent, OpenElement& child);
+
+  // Applying, while nothing has failed yet; a failure is kept and ends applying.
+  template <typename Step>
+  void apply(Step&& step);
+  Table& touch(std::string_view tableName);
+  void loadField(const OpenElement& field, std::string_view raw);
+  void undo();
+
+  Database& database;
+  std::vector<OpenElement> open;
+  // The document's first node and its children as the loader sees them.
+  enum class RootKind { None, Element, Other } rootKind = RootKind::None;
+  std::string_view rootName;
+  int rootChildren = 0;
+  bool qualifies = false;  // the root is "database" and its first child is an element
+  bool result = false;     // ... and its second child is an element too
+  // Applying.
+  int fieldPosition = 0;  // the position of the next field in its record
+  // The field found at each position of the previous record, by the name it had there (a view
+  // into the input): records usually list their fields in the same order.
+  struct KnownField {
+    std::string_view name;
+    int index;
+  };
+  std::vector<KnownField> fieldAtPosition;
+  std::string decoded;
+  std::exception_ptr failure;
+  std::unordered_map<Table*, Table::LoadState> touched;
+};
