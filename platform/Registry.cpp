@@ -80,13 +80,14 @@ class RegistryLock {
 class TemporaryFileGuard {
  public:
   ~TemporaryFileGuard() {
-    if (!path.empty()) ::unlink(path.c_str());
+    if (path != nullptr) ::unlink(path->c_str());
   }
-  void set(const std::string& temporaryPath) { path = temporaryPath; }
-  void release() { path.clear(); }
+  // Keeps a pointer, not a copy: a copy could fail after the file exists and leave it behind.
+  void set(const std::string* temporaryPath) { path = temporaryPath; }
+  void release() { path = nullptr; }
 
  private:
-  std::string path;
+  const std::string* path = nullptr;
 };
 
 bool fail(std::string* why, const std::string& reason) {
@@ -208,8 +209,8 @@ bool writeAll(int fd, const std::string& text) {
 bool replaceFile(const std::string& path, const std::string& text, const RegistryFileState& old,
                  std::string* why) {
   static std::atomic<unsigned> counter{0};
+  std::string temporaryPath;  // declared first: the guard below refers to it
   TemporaryFileGuard guard;
-  std::string temporaryPath;
   int descriptor = -1;
   for (int attempt = 0; attempt < kTemporaryNameAttempts && descriptor < 0; ++attempt) {
     temporaryPath = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
@@ -219,7 +220,7 @@ bool replaceFile(const std::string& path, const std::string& text, const Registr
   }
   if (descriptor < 0) return fail(why, "cannot find an unused temporary name next to " + path);
   FileDescriptor file(descriptor);
-  guard.set(temporaryPath);
+  guard.set(&temporaryPath);
   if (old.exists && ::fchmod(file.get(), old.mode) != 0)
     return failErrno(why, "set the permissions of", temporaryPath, errno);
   if (!writeAll(file.get(), text)) return failErrno(why, "write", temporaryPath, errno);
