@@ -38,20 +38,20 @@ RecordLayout::RecordLayout(const TableDefinition& definition)
 Record* Record::construct(void* block, const RecordLayout& layout) {
   memset(block, 0, layout.getSize());  // every int value 0
   Record* record = new (block) Record();
-  for (const int offset : layout.getTextOffsets()) new (record->bytes() + offset) std::string();
+  for (const int offset : layout.getTextOffsets()) new (record->bytes() + offset) StringValue();
   return record;
 }
 
 void Record::destroy(Record* record, const RecordLayout& layout) {
   for (const int offset : layout.getTextOffsets()) {
-    std::launder(reinterpret_cast<std::string*>(record->bytes() + offset))->~basic_string();
+    record->value<StringValue>(offset).~StringValue();
   }
   record->~Record();
 }
 
 void Record::reset(const RecordLayout& layout) {
   for (const int offset : layout.getTextOffsets()) {
-    std::launder(reinterpret_cast<std::string*>(bytes() + offset))->clear();
+    value<StringValue>(offset).clear();
   }
   // The ints sit between the header and the first string (or the end).
   const size_t end = layout.getTextOffsets().empty()

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/FieldValue.h"
+
 class TableDefinition;
 
 // Where each field's value sits in a record of one table. Int, Long and Relation values are
@@ -44,15 +46,22 @@ class Record {
   // Every value back to its default; string capacity is kept.
   void reset(const RecordLayout& layout);
 
-  int getNumber(int offset) const { return *reinterpret_cast<const int*>(bytes() + offset); }
-  void setNumber(int offset, int value) { *reinterpret_cast<int*>(bytes() + offset) = value; }
-  // Lives until the record is destroyed or the value replaced.
-  const std::string& getText(int offset) const {
-    return *std::launder(reinterpret_cast<const std::string*>(bytes() + offset));
+  // The value object at an offset of the layout; Value must be the class of the field's type
+  // (NumberValue serves for any of the three integer kinds). A reference lives until the record
+  // is destroyed; a string's text until the value is replaced.
+  template <typename Value>
+  const Value& value(int offset) const {
+    return *std::launder(reinterpret_cast<const Value*>(bytes() + offset));
   }
-  void setText(int offset, std::string_view text) {
-    std::launder(reinterpret_cast<std::string*>(bytes() + offset))->assign(text);
+  template <typename Value>
+  Value& value(int offset) {
+    return *std::launder(reinterpret_cast<Value*>(bytes() + offset));
   }
+
+  int getNumber(int offset) const { return value<NumberValue>(offset).getValue(); }
+  void setNumber(int offset, int number) { value<NumberValue>(offset).setValue(number); }
+  const std::string& getText(int offset) const { return value<StringValue>(offset).getText(); }
+  void setText(int offset, std::string_view text) { value<StringValue>(offset).setText(text); }
 
   // Set while a cascading delete is removing this record, so reference cycles terminate.
   bool isBeingDeleted() const { return beingDeleted; }

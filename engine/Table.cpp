@@ -45,22 +45,22 @@ int Table::settableOffset(int field, int type, const ErrorRow& wrongType) const 
 
 void Table::setInt(int field, int value) {
   const int offset = settableOffset(field, FieldType::Int, kNotIntField);
-  temporaryRecord->setNumber(offset, value);
+  temporaryRecord->value<IntValue>(offset).setValue(value);
 }
 
 void Table::setLong(int field, int value) {
   const int offset = settableOffset(field, FieldType::Long, kNotLongField);
-  temporaryRecord->setNumber(offset, value);
+  temporaryRecord->value<LongValue>(offset).setValue(value);
 }
 
 void Table::setString(int field, std::string_view value) {
   const int offset = settableOffset(field, FieldType::String, kNotStringField);
-  temporaryRecord->setText(offset, value);
+  temporaryRecord->value<StringValue>(offset).setText(value);
 }
 
 void Table::setRelation(int field, int value) {
   const int offset = settableOffset(field, FieldType::Relation, kNotRelationField);
-  temporaryRecord->setNumber(offset, value);
+  temporaryRecord->value<RelationValue>(offset).setValue(value);
 }
 
 // Unset fields need no defaults filled in: a record is made with every value at its default.
@@ -149,22 +149,22 @@ Table::StoredValue Table::storedValue(int record, int field, int type,
 
 int Table::getInt(int record, int field) const {
   const StoredValue value = storedValue(record, field, FieldType::Int, kNotIntField);
-  return value.record.getNumber(value.offset);
+  return value.record.value<IntValue>(value.offset).getValue();
 }
 
 int Table::getLong(int record, int field) const {
   const StoredValue value = storedValue(record, field, FieldType::Long, kNotLongField);
-  return value.record.getNumber(value.offset);
+  return value.record.value<LongValue>(value.offset).getValue();
 }
 
 const std::string& Table::getString(int record, int field) const {
   const StoredValue value = storedValue(record, field, FieldType::String, kNotStringField);
-  return value.record.getText(value.offset);
+  return value.record.value<StringValue>(value.offset).getText();
 }
 
 int Table::getRelation(int record, int field) const {
   const StoredValue value = storedValue(record, field, FieldType::Relation, kNotRelationField);
-  return value.record.getNumber(value.offset);
+  return value.record.value<RelationValue>(value.offset).getValue();
 }
 
 void Table::clearRecords() {

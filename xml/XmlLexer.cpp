@@ -73,50 +73,58 @@ std::string_view nameIn(const char* p, const char* end) {
 
 }  // namespace
 
-XmlLexer::XmlLexer(const char* input) : cursor(input), end(input + strlen(input)) { next(); }
+void TokenBuffer::readUntil(const char* from, const char* searchFrom, char delimiter,
+                            bool include) {
+  const char* const stop = find(searchFrom, end, delimiter);
+  const char* const after = include ? stop + 1 : stop;
+  token = std::string_view(from, static_cast<size_t>(after - from));
+  cursor = after;
+}
 
-XmlLexer::XmlLexer(const char* begin, const char* inputEnd) : cursor(begin), end(inputEnd) {
+void TokenBuffer::readUntilText(const char* from, std::string_view delimiter) {
+  const size_t at = std::string_view(from, static_cast<size_t>(end - from)).find(delimiter);
+  if (at == std::string_view::npos) throwError(kDelimiterTextNotFound);
+  token = std::string_view(from, at + delimiter.size());
+  cursor = from + token.size();
+}
+
+XmlLexer::XmlLexer(const char* input) : buffer(input, input + strlen(input)) { next(); }
+
+XmlLexer::XmlLexer(const char* begin, const char* inputEnd) : buffer(begin, inputEnd) {
   const void* zero =
       begin < inputEnd ? memchr(begin, '\0', static_cast<size_t>(inputEnd - begin)) : nullptr;
-  if (zero != nullptr) end = static_cast<const char*>(zero);
+  if (zero != nullptr) buffer.setEnd(static_cast<const char*>(zero));
   next();
 }
 
 void XmlLexer::next() {
-  const char* const start = cursor;
-  cursor = skipWhitespace(cursor, end);
+  const char* const start = buffer.getCursor();
+  const char* const end = buffer.getEnd();
+  const char* const cursor = skipWhitespace(start, end);
+  buffer.setCursor(cursor);
   const TokenKind previous = kind;
   if (cursor == end) {
     kind = TokenKind::End;
-    token = std::string_view();
+    buffer.clear();
     return;
   }
   // A text keeps the whitespace it starts with, and whitespace alone between a start tag and an
   // end tag is that element's content.
   if (*cursor != '<' || (peek(1) == '/' && previous == TokenKind::StartTag && cursor > start)) {
-    const char* const stop = find(start, end, '<');
     kind = TokenKind::Text;
-    token = std::string_view(start, static_cast<size_t>(stop - start));
-    cursor = stop;
+    buffer.readUntil(start, start, '<', false);
     return;
   }
   if (peek(1) == '!' && peek(2) == '-' && peek(3) == '-') {
-    const char* const from = cursor + 4;
-    const size_t at = std::string_view(from, static_cast<size_t>(end - from)).find(kCommentEnd);
-    if (at == std::string_view::npos) throwError(kDelimiterTextNotFound);
     kind = TokenKind::Comment;
-    token = std::string_view(from, at + kCommentEnd.size());
-    cursor = from + token.size();
+    buffer.readUntilText(cursor + 4, kCommentEnd);
     return;
   }
   // "<!" not opening a comment reads as a start tag up to its ">", like any other tag. The name
   // holds no ">", so the search for it starts after the name.
   name = nameIn(cursor, end);
-  const char* const afterName = name.data() + name.size();
-  const char* const close =
-      afterName < end && *afterName == '>' ? afterName : find(afterName, end, '>');
-  token = std::string_view(cursor, static_cast<size_t>(close + 1 - cursor));
-  cursor = close + 1;
+  buffer.readUntil(cursor, name.data() + name.size(), '>', true);
+  const std::string_view token = buffer.getToken();
   if (token[1] == '/') {
     kind = TokenKind::EndTag;
   } else if (token.size() >= 4 && token[token.size() - 2] == '/') {
@@ -130,5 +138,6 @@ std::string_view XmlLexer::tagNameView() const {
   if (kind == TokenKind::StartTag || kind == TokenKind::EmptyTag || kind == TokenKind::EndTag) {
     return name;
   }
+  const std::string_view token = buffer.getToken();
   return nameIn(token.data(), token.data() + token.size());
 }

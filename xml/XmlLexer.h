@@ -14,6 +14,34 @@ enum class TokenKind : int {
   End = 5,       // no token: the input's end was reached where a token would begin
 };
 
+// The current token and the scans that cut it out of the input. A token is kept as its place in
+// the input (which outlives the lexer's use of it) rather than copied into a buffer of its own,
+// so no token costs an allocation, however long. Not thread-safe.
+class TokenBuffer {
+ public:
+  TokenBuffer(const char* begin, const char* inputEnd) : cursor(begin), end(inputEnd) {}
+
+  // The token runs from `from` up to the first `delimiter` at or after `searchFrom`; with
+  // include the delimiter belongs to the token and the cursor moves past it, otherwise the
+  // cursor stands on it. Code 200 "delimiter not found" when the input holds none.
+  void readUntil(const char* from, const char* searchFrom, char delimiter, bool include);
+  // The token runs from `from` up to and including the first occurrence of `delimiter`; the
+  // cursor moves past it. Code 201 "delimiter not found" when there is none.
+  void readUntilText(const char* from, std::string_view delimiter);
+  void clear() { token = std::string_view(); }
+
+  std::string_view getToken() const { return token; }
+  const char* getCursor() const { return cursor; }
+  void setCursor(const char* position) { cursor = position; }
+  const char* getEnd() const { return end; }
+  void setEnd(const char* position) { end = position; }
+
+ private:
+  const char* cursor;
+  const char* end;
+  std::string_view token;
+};
+
 // Reads tokens from an input that the caller keeps alive; the first zero byte, or the end given,
 // ends the input. A token and a tag's name are views into the input itself: nothing is copied,
 // and a view stays valid as long as the input. Whitespace between markup is skipped, but a text
@@ -40,18 +68,17 @@ class XmlLexer {
   std::string_view tagNameView() const;
   std::string tagName() const { return std::string(tagNameView()); }
   // The current token's bytes.
-  std::string_view tokenView() const { return token; }
-  std::string tokenText() const { return std::string(token); }
+  std::string_view tokenView() const { return buffer.getToken(); }
+  std::string tokenText() const { return std::string(buffer.getToken()); }
 
  private:
   // The byte `ahead` bytes after the cursor, or zero at and beyond the end.
   char peek(size_t ahead) const {
-    return static_cast<size_t>(end - cursor) > ahead ? cursor[ahead] : '\0';
+    const char* const cursor = buffer.getCursor();
+    return static_cast<size_t>(buffer.getEnd() - cursor) > ahead ? cursor[ahead] : '\0';
   }
 
-  const char* cursor;
-  const char* end;
+  TokenBuffer buffer;
   TokenKind kind = TokenKind::End;
-  std::string_view token;
   std::string_view name;  // of the current tag
 };

@@ -174,3 +174,17 @@ TEST(RecordStoreTest, MixedFieldsKeepTheirValuesAndReusedRecordsStartAtDefaults)
     EXPECT_WIN_CODE(table.getInt(r, "odd"), 9);
   }
 }
+
+TEST(FieldValueTest, ValuesGiveTheTextTheWriterSaves) {
+  IntValue smallest;
+  smallest.setValue(INT_MIN);
+  EXPECT_EQ(smallest.toText(), "-2147483648");
+  RelationValue relation;
+  relation.setValue(0);
+  EXPECT_EQ(relation.toText(), "0");
+  StringValue text;
+  text.setText(std::string("a\0b", 3));
+  EXPECT_EQ(text.toText(), std::string("a\0b", 3));
+  text.clear();
+  EXPECT_EQ(text.getText(), "");
+}

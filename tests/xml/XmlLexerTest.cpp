@@ -118,3 +118,20 @@ TEST(XmlLexerTest, LongTokensAndInputsGivenByTheirEnd) {
 }
 
 }  // namespace
+
+TEST(TokenBufferTest, ScansKeepOrSkipTheDelimiter) {
+  const std::string input = "<a>text<!--x-->";
+  const char* begin = input.data();
+  TokenBuffer buffer(begin, begin + input.size());
+  buffer.readUntil(begin, begin, '>', true);
+  EXPECT_EQ(buffer.getToken(), "<a>");
+  EXPECT_EQ(buffer.getCursor(), begin + 3);
+  buffer.readUntil(begin + 3, begin + 3, '<', false);
+  EXPECT_EQ(buffer.getToken(), "text");
+  EXPECT_EQ(*buffer.getCursor(), '<');
+  buffer.readUntilText(begin + 11, "-->");
+  EXPECT_EQ(buffer.getToken(), "x-->");
+  EXPECT_EQ(buffer.getCursor(), begin + input.size());
+  EXPECT_WIN_CODE(buffer.readUntil(begin, begin, '#', false), 200);
+  EXPECT_WIN_CODE(buffer.readUntilText(begin, "]]>"), 201);
+}
