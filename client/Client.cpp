@@ -1,8 +1,9 @@
 #include "velmora/Client.h"
 
+#include "velmora/Identifiers.h"
+
 #include "platform/ComRuntime.h"
 #include "platform/MessageText.h"
-#include "velmora/Identifiers.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ ComInitializer::~ComInitializer() { CoUninitialize(); }
 
 ComponentInstance::ComponentInstance(const GUID& clsid) {
   void* created = nullptr;
-  const HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                          IID_IUnknown, &created);
+  const HRESULT result = CoCreateInstance(
+      clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, &created);
   if (result < 0) throw Exception(result, "Couldn't create instance");
   unknown = static_cast<IUnknown*>(created);
 }
@@ -69,9 +70,7 @@ DatabaseClient::DatabaseClient(const std::string& databaseName, int flag)
   check(pointer->CreateDatabase(databaseName.c_str(), flag));
 }
 
-void DatabaseClient::CreateTemporaryTable() {
-  check(pointer->CreateTemporaryTable());
-}
+void DatabaseClient::CreateTemporaryTable() { check(pointer->CreateTemporaryTable()); }
 
 int DatabaseClient::AddField(const std::string& name, int type) {
   int32_t out = 0;
@@ -91,9 +90,7 @@ int DatabaseClient::CreateTable(const std::string& name) {
   return out;
 }
 
-void DatabaseClient::ChooseTableAt(int table) {
-  check(pointer->ChooseTableAt(table));
-}
+void DatabaseClient::ChooseTableAt(int table) { check(pointer->ChooseTableAt(table)); }
 
 void DatabaseClient::ChooseTable(const std::string& table) {
   check(pointer->ChooseTable(table.c_str()));
@@ -103,13 +100,9 @@ void DatabaseClient::SetStringAt(int field, const std::string& value) {
   check(pointer->SetStringAt(field, value.c_str()));
 }
 
-void DatabaseClient::SetIntAt(int field, int value) {
-  check(pointer->SetIntAt(field, value));
-}
+void DatabaseClient::SetIntAt(int field, int value) { check(pointer->SetIntAt(field, value)); }
 
-void DatabaseClient::SetLongAt(int field, int value) {
-  check(pointer->SetLongAt(field, value));
-}
+void DatabaseClient::SetLongAt(int field, int value) { check(pointer->SetLongAt(field, value)); }
 
 void DatabaseClient::SetString(const std::string& field, const std::string& value) {
   check(pointer->SetString(field.c_str(), value.c_str()));
@@ -259,7 +252,8 @@ std::string DatabaseClient::GetStringAt(int table, int record, int field) {
   return std::string(out);
 }
 
-std::string DatabaseClient::GetString(const std::string& table, int record, const std::string& field) {
+std::string DatabaseClient::GetString(const std::string& table, int record,
+                                      const std::string& field) {
   const char* out = nullptr;
   check(pointer->GetString(table.c_str(), record, field.c_str(), &out));
   return std::string(out);
@@ -283,7 +277,8 @@ int DatabaseClient::GetChildCountAt(int table, int record, int childTable) {
   return out;
 }
 
-int DatabaseClient::GetChildCount(const std::string& table, int record, const std::string& childTable) {
+int DatabaseClient::GetChildCount(const std::string& table, int record,
+                                  const std::string& childTable) {
   int32_t out = 0;
   check(pointer->GetChildCount(table.c_str(), record, childTable.c_str(), &out));
   return out;
@@ -295,7 +290,8 @@ int DatabaseClient::GetChildAt(int table, int record, int childTable, int positi
   return out;
 }
 
-int DatabaseClient::GetChild(const std::string& table, int record, const std::string& childTable, int position) {
+int DatabaseClient::GetChild(const std::string& table, int record, const std::string& childTable,
+                             int position) {
   int32_t out = 0;
   check(pointer->GetChild(table.c_str(), record, childTable.c_str(), position, &out));
   return out;
@@ -313,9 +309,7 @@ bool DatabaseClient::Save(const std::string& fileName) {
   return out != 0;
 }
 
-void DatabaseClient::ClearAllRecords() {
-  check(pointer->ClearAllRecords());
-}
+void DatabaseClient::ClearAllRecords() { check(pointer->ClearAllRecords()); }
 
 bool DatabaseClient::TableExists(int table) {
   uint8_t out = 0;
@@ -335,9 +329,7 @@ std::string DatabaseClient::GetTableName(int table) {
   return std::string(out);
 }
 
-void DatabaseClient::DeleteTable(int table) {
-  check(pointer->DeleteTable(table));
-}
+void DatabaseClient::DeleteTable(int table) { check(pointer->DeleteTable(table)); }
 
 int DatabaseClient::GetTableCount() {
   int32_t out = 0;

@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "platform/MessageBox.h"
 #include "velmora/Client.h"
+
+#include "platform/MessageBox.h"
 
 namespace {
 

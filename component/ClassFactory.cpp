@@ -2,9 +2,10 @@
 
 #include <new>
 
+#include "velmora/Identifiers.h"
+
 #include "component/ComponentObject.h"
 #include "component/ServerModule.h"
-#include "velmora/Identifiers.h"
 
 HRESULT ClassFactory::QueryInterface(const GUID& iid, void** out) {
   if (out == nullptr) return E_POINTER;

@@ -1,8 +1,9 @@
 #include "component/ComponentObject.h"
 
+#include "velmora/Identifiers.h"
+
 #include "component/ServerModule.h"
 #include "engine/Errors.h"
-#include "velmora/Identifiers.h"
 
 namespace {
 
@@ -64,9 +65,7 @@ HRESULT ComponentObject::CreateDatabase(const char* name, int32_t flag) {
 }
 
 HRESULT ComponentObject::CreateTemporaryTable() {
-  return guardCall([&] {
-    workspace.createTemporaryTable();
-  });
+  return guardCall([&] { workspace.createTemporaryTable(); });
 }
 
 HRESULT ComponentObject::AddField(const char* name, int32_t type, int32_t* field) {
@@ -91,9 +90,7 @@ HRESULT ComponentObject::CreateTable(const char* name, int32_t* table) {
 }
 
 HRESULT ComponentObject::ChooseTableAt(int32_t table) {
-  return guardCall([&] {
-    workspace.chooseTableAt(table);
-  });
+  return guardCall([&] { workspace.chooseTableAt(table); });
 }
 
 HRESULT ComponentObject::ChooseTable(const char* table) {
@@ -111,15 +108,11 @@ HRESULT ComponentObject::SetStringAt(int32_t field, const char* value) {
 }
 
 HRESULT ComponentObject::SetIntAt(int32_t field, int32_t value) {
-  return guardCall([&] {
-    workspace.setIntAt(field, value);
-  });
+  return guardCall([&] { workspace.setIntAt(field, value); });
 }
 
 HRESULT ComponentObject::SetLongAt(int32_t field, int32_t value) {
-  return guardCall([&] {
-    workspace.setLongAt(field, value);
-  });
+  return guardCall([&] { workspace.setLongAt(field, value); });
 }
 
 HRESULT ComponentObject::SetString(const char* field, const char* value) {
@@ -144,9 +137,7 @@ HRESULT ComponentObject::SetInt(const char* field, int32_t value) {
 }
 
 HRESULT ComponentObject::SetRelationAt(int32_t field, int32_t value) {
-  return guardCall([&] {
-    workspace.setRelationAt(field, value);
-  });
+  return guardCall([&] { workspace.setRelationAt(field, value); });
 }
 
 HRESULT ComponentObject::SetRelation(const char* field, int32_t value) {
@@ -192,9 +183,7 @@ HRESULT ComponentObject::GetRecordCount(const char* table, int32_t* count) {
 }
 
 HRESULT ComponentObject::DeleteRecordAt(int32_t table, int32_t record) {
-  return guardCall([&] {
-    workspace.deleteRecordAt(table, record);
-  });
+  return guardCall([&] { workspace.deleteRecordAt(table, record); });
 }
 
 HRESULT ComponentObject::DeleteRecord(const char* table, int32_t record) {
@@ -281,7 +270,8 @@ HRESULT ComponentObject::GetIntAt(int32_t table, int32_t record, int32_t field, 
   });
 }
 
-HRESULT ComponentObject::GetInt(const char* table, int32_t record, const char* field, int32_t* value) {
+HRESULT ComponentObject::GetInt(const char* table, int32_t record, const char* field,
+                                int32_t* value) {
   return guardCall([&] {
     requireNonNull(table, field, value);
     *value = workspace.getInt(table, record, field);
@@ -295,63 +285,72 @@ HRESULT ComponentObject::GetLongAt(int32_t table, int32_t record, int32_t field,
   });
 }
 
-HRESULT ComponentObject::GetLong(const char* table, int32_t record, const char* field, int32_t* value) {
+HRESULT ComponentObject::GetLong(const char* table, int32_t record, const char* field,
+                                 int32_t* value) {
   return guardCall([&] {
     requireNonNull(table, field, value);
     *value = workspace.getLong(table, record, field);
   });
 }
 
-HRESULT ComponentObject::GetStringAt(int32_t table, int32_t record, int32_t field, const char** value) {
+HRESULT ComponentObject::GetStringAt(int32_t table, int32_t record, int32_t field,
+                                     const char** value) {
   return guardCall([&] {
     requireNonNull(value);
     *value = toText(workspace.getStringAt(table, record, field));
   });
 }
 
-HRESULT ComponentObject::GetString(const char* table, int32_t record, const char* field, const char** value) {
+HRESULT ComponentObject::GetString(const char* table, int32_t record, const char* field,
+                                   const char** value) {
   return guardCall([&] {
     requireNonNull(table, field, value);
     *value = toText(workspace.getString(table, record, field));
   });
 }
 
-HRESULT ComponentObject::GetRelationAt(int32_t table, int32_t record, int32_t field, int32_t* value) {
+HRESULT ComponentObject::GetRelationAt(int32_t table, int32_t record, int32_t field,
+                                       int32_t* value) {
   return guardCall([&] {
     requireNonNull(value);
     *value = workspace.getRelationAt(table, record, field);
   });
 }
 
-HRESULT ComponentObject::GetRelation(const char* table, int32_t record, const char* field, int32_t* value) {
+HRESULT ComponentObject::GetRelation(const char* table, int32_t record, const char* field,
+                                     int32_t* value) {
   return guardCall([&] {
     requireNonNull(table, field, value);
     *value = workspace.getRelation(table, record, field);
   });
 }
 
-HRESULT ComponentObject::GetChildCountAt(int32_t table, int32_t record, int32_t childTable, int32_t* count) {
+HRESULT ComponentObject::GetChildCountAt(int32_t table, int32_t record, int32_t childTable,
+                                         int32_t* count) {
   return guardCall([&] {
     requireNonNull(count);
     *count = workspace.getChildCountAt(table, record, childTable);
   });
 }
 
-HRESULT ComponentObject::GetChildCount(const char* table, int32_t record, const char* childTable, int32_t* count) {
+HRESULT ComponentObject::GetChildCount(const char* table, int32_t record, const char* childTable,
+                                       int32_t* count) {
   return guardCall([&] {
     requireNonNull(table, childTable, count);
     *count = workspace.getChildCount(table, record, childTable);
   });
 }
 
-HRESULT ComponentObject::GetChildAt(int32_t table, int32_t record, int32_t childTable, int32_t position, int32_t* child) {
+HRESULT ComponentObject::GetChildAt(int32_t table, int32_t record, int32_t childTable,
+                                    int32_t position, int32_t* child) {
   return guardCall([&] {
     requireNonNull(child);
     *child = workspace.getChildAt(table, record, childTable, position);
   });
 }
 
-HRESULT ComponentObject::GetChild(const char* table, int32_t record, const char* childTable, int32_t position, int32_t* child) {
+HRESULT ComponentObject::GetChild(const char* table, int32_t record, const char* childTable,
+                                  int32_t position, int32_t* child) {
   return guardCall([&] {
     requireNonNull(table, childTable, child);
     *child = workspace.getChild(table, record, childTable, position);
@@ -373,9 +372,7 @@ HRESULT ComponentObject::Save(const char* fileName, uint8_t* saved) {
 }
 
 HRESULT ComponentObject::ClearAllRecords() {
-  return guardCall([&] {
-    workspace.clearAllRecords();
-  });
+  return guardCall([&] { workspace.clearAllRecords(); });
 }
 
 HRESULT ComponentObject::TableExists(int32_t table, uint8_t* exists) {
@@ -400,9 +397,7 @@ HRESULT ComponentObject::GetTableName(int32_t table, const char** name) {
 }
 
 HRESULT ComponentObject::DeleteTable(int32_t table) {
-  return guardCall([&] {
-    workspace.deleteTable(table);
-  });
+  return guardCall([&] { workspace.deleteTable(table); });
 }
 
 HRESULT ComponentObject::GetTableCount(int32_t* count) {

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "velmora/IVelmoraDatabase.h"
+
 #include "workspace/Workspace.h"
 
 // One instance, one database: the Workspace is held by value and dies with the object on its
@@ -54,13 +55,19 @@ class ComponentObject final : public IVelmoraDatabase {
   HRESULT GetLongAt(int32_t table, int32_t record, int32_t field, int32_t* value) override;
   HRESULT GetLong(const char* table, int32_t record, const char* field, int32_t* value) override;
   HRESULT GetStringAt(int32_t table, int32_t record, int32_t field, const char** value) override;
-  HRESULT GetString(const char* table, int32_t record, const char* field, const char** value) override;
+  HRESULT GetString(const char* table, int32_t record, const char* field,
+                    const char** value) override;
   HRESULT GetRelationAt(int32_t table, int32_t record, int32_t field, int32_t* value) override;
-  HRESULT GetRelation(const char* table, int32_t record, const char* field, int32_t* value) override;
-  HRESULT GetChildCountAt(int32_t table, int32_t record, int32_t childTable, int32_t* count) override;
-  HRESULT GetChildCount(const char* table, int32_t record, const char* childTable, int32_t* count) override;
-  HRESULT GetChildAt(int32_t table, int32_t record, int32_t childTable, int32_t position, int32_t* child) override;
-  HRESULT GetChild(const char* table, int32_t record, const char* childTable, int32_t position, int32_t* child) override;
+  HRESULT GetRelation(const char* table, int32_t record, const char* field,
+                      int32_t* value) override;
+  HRESULT GetChildCountAt(int32_t table, int32_t record, int32_t childTable,
+                          int32_t* count) override;
+  HRESULT GetChildCount(const char* table, int32_t record, const char* childTable,
+                        int32_t* count) override;
+  HRESULT GetChildAt(int32_t table, int32_t record, int32_t childTable, int32_t position,
+                     int32_t* child) override;
+  HRESULT GetChild(const char* table, int32_t record, const char* childTable, int32_t position,
+                   int32_t* child) override;
   HRESULT Load(const char* fileName, uint8_t* loaded) override;
   HRESULT Save(const char* fileName, uint8_t* saved) override;
   HRESULT ClearAllRecords() override;

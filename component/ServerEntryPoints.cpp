@@ -1,13 +1,14 @@
 // The four entry points the library exports: class object, unload query, registration.
 #include <string>
 
+#include "velmora/IVelmoraDatabase.h"
+#include "velmora/Identifiers.h"
+
 #include "component/ClassFactory.h"
 #include "component/ServerModule.h"
 #include "platform/Guid.h"
 #include "platform/ModulePath.h"
 #include "platform/Registry.h"
-#include "velmora/IVelmoraDatabase.h"
-#include "velmora/Identifiers.h"
 
 #define VELMORA_EXPORT __attribute__((visibility("default")))
 
@@ -43,8 +44,7 @@ extern "C" VELMORA_EXPORT HRESULT DllCanUnloadNow() { return moduleCount() != 0 
 extern "C" VELMORA_EXPORT HRESULT DllRegisterServer() {
   try {
     const std::string clsid = guidToString(CLSID_VelmoraDatabase);
-    const std::string modulePath =
-        modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer));
+    const std::string modulePath = modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer));
     if (modulePath.empty()) return E_UNEXPECTED;
     const std::pair<std::string, std::string> entries[] = {
         {"clsid\\" + clsid, kDescription},

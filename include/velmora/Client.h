@@ -14,7 +14,8 @@
 // instance", "Couldn't acquire interface", "unable to initialize COM").
 class Exception {
  public:
-  Exception(HRESULT resultCode, std::string origin) : message(std::move(origin)), code(resultCode) {}
+  Exception(HRESULT resultCode, std::string origin)
+      : message(std::move(origin)), code(resultCode) {}
   const std::string& text() const { return message; }
   HRESULT getCode() const { return code; }
   // Empty for a non-negative code; "an exception has been raised in the COM object" for an
@@ -49,7 +50,8 @@ class InterfaceProvider {
 // Holds one created object's IUnknown reference.
 class ComponentInstance : public InterfaceProvider {
  public:
-  explicit ComponentInstance(const GUID& clsid);  // throws Exception(result, "Couldn't create instance")
+  explicit ComponentInstance(
+      const GUID& clsid);  // throws Exception(result, "Couldn't create instance")
   ~ComponentInstance();
   ComponentInstance(const ComponentInstance&) = delete;
   ComponentInstance& operator=(const ComponentInstance&) = delete;

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "velmora/Client.h"
+
 #include "platform/MessageText.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
-#include "velmora/Client.h"
 
 TEST(ExceptionTest, DescriptionAndErrorNumberFollowTheCode) {
   struct Row {
@@ -14,9 +15,9 @@ TEST(ExceptionTest, DescriptionAndErrorNumberFollowTheCode) {
     bool engine;
   };
   const Row rows[] = {
-      {0x8004020E, 14, true},  {0x80040265, 101, true}, {0x80040201, 1, true},
-      {0x80040200, 0, false},  {0x8000FFFF, 0, false},  {0x80040154, 0, false},
-      {0x800401F0, 0, false},  {0x80070057, 0, false},
+      {0x8004020E, 14, true}, {0x80040265, 101, true}, {0x80040201, 1, true},
+      {0x80040200, 0, false}, {0x8000FFFF, 0, false},  {0x80040154, 0, false},
+      {0x800401F0, 0, false}, {0x80070057, 0, false},
   };
   for (const Row& row : rows) {
     const Exception e(static_cast<HRESULT>(row.code), "error");

@@ -48,9 +48,9 @@ TEST_F(ServerTest, ClassObjectOnlyForOurClassAndFactoryInterfaces) {
 TEST_F(ServerTest, CreateInstanceRules) {
   IClassFactory* factory = server.factory();
   void* out = reinterpret_cast<void*>(0x1);
-  EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), IID_IVelmoraDatabase,
-                                    &out),
-            CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(
+      factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), IID_IVelmoraDatabase, &out),
+      CLASS_E_NOAGGREGATION);
   EXPECT_EQ(out, reinterpret_cast<void*>(0x1));
   EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &out), E_NOINTERFACE);
   EXPECT_EQ(out, nullptr);

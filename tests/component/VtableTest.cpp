@@ -1,8 +1,8 @@
 // Calls every method of the component interface through the raw vtable by slot number, as a
 // caller compiled without our headers would.
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
@@ -41,13 +41,13 @@ TEST_F(VtableTest, EverySlotDoesItsOperation) {
   void* out = nullptr;
 
   EXPECT_EQ(slot(0, &IID_IVelmoraDatabase, &out), S_OK);  // QueryInterface
-  EXPECT_EQ(slot<uint32_t>(1), 3u);                        // AddRef
-  EXPECT_EQ(slot<uint32_t>(2), 2u);                        // Release
+  EXPECT_EQ(slot<uint32_t>(1), 3u);                       // AddRef
+  EXPECT_EQ(slot<uint32_t>(2), 2u);                       // Release
   EXPECT_EQ(slot<uint32_t>(2), 1u);
 
   EXPECT_EQ(slot(3, "my database", int32_t{1}), S_OK);  // CreateDatabase
-  EXPECT_EQ(slot(4), S_OK);                               // CreateTemporaryTable
-  EXPECT_EQ(slot(5, "name", int32_t{1}, &n), S_OK);       // AddField
+  EXPECT_EQ(slot(4), S_OK);                             // CreateTemporaryTable
+  EXPECT_EQ(slot(5, "name", int32_t{1}, &n), S_OK);     // AddField
   EXPECT_EQ(n, 0);
   EXPECT_EQ(slot(5, "age", int32_t{0}, &n), S_OK);
   EXPECT_EQ(slot(5, "long", int32_t{2}, &n), S_OK);
@@ -55,18 +55,18 @@ TEST_F(VtableTest, EverySlotDoesItsOperation) {
   EXPECT_EQ(n, 3);
   EXPECT_EQ(slot(7, "people", &n), S_OK);  // CreateTable
   EXPECT_EQ(n, 0);
-  EXPECT_EQ(slot(8, int32_t{0}), S_OK);                     // ChooseTableAt
-  EXPECT_EQ(slot(10, int32_t{0}, "ann"), S_OK);             // SetStringAt
-  EXPECT_EQ(slot(11, int32_t{1}, int32_t{30}), S_OK);       // SetIntAt
-  EXPECT_EQ(slot(12, int32_t{2}, int32_t{-5}), S_OK);       // SetLongAt
-  EXPECT_EQ(slot(16, int32_t{3}, int32_t{0}), S_OK);        // SetRelationAt
-  EXPECT_EQ(slot(18, &n, int32_t{-1}), S_OK);               // AddRecord: out first
+  EXPECT_EQ(slot(8, int32_t{0}), S_OK);                // ChooseTableAt
+  EXPECT_EQ(slot(10, int32_t{0}, "ann"), S_OK);        // SetStringAt
+  EXPECT_EQ(slot(11, int32_t{1}, int32_t{30}), S_OK);  // SetIntAt
+  EXPECT_EQ(slot(12, int32_t{2}, int32_t{-5}), S_OK);  // SetLongAt
+  EXPECT_EQ(slot(16, int32_t{3}, int32_t{0}), S_OK);   // SetRelationAt
+  EXPECT_EQ(slot(18, &n, int32_t{-1}), S_OK);          // AddRecord: out first
   EXPECT_EQ(n, 0);
-  EXPECT_EQ(slot(9, "people"), S_OK);                       // ChooseTable
-  EXPECT_EQ(slot(13, "name", "bob"), S_OK);                 // SetString
-  EXPECT_EQ(slot(14, "long", int32_t{77}), S_OK);           // SetLong
-  EXPECT_EQ(slot(15, "age", int32_t{40}), S_OK);            // SetInt
-  EXPECT_EQ(slot(17, "self", int32_t{0}), S_OK);            // SetRelation
+  EXPECT_EQ(slot(9, "people"), S_OK);              // ChooseTable
+  EXPECT_EQ(slot(13, "name", "bob"), S_OK);        // SetString
+  EXPECT_EQ(slot(14, "long", int32_t{77}), S_OK);  // SetLong
+  EXPECT_EQ(slot(15, "age", int32_t{40}), S_OK);   // SetInt
+  EXPECT_EQ(slot(17, "self", int32_t{0}), S_OK);   // SetRelation
   EXPECT_EQ(slot(18, &n, int32_t{-1}), S_OK);
   EXPECT_EQ(n, 1);
 

@@ -73,7 +73,7 @@ TEST_F(DemoClientTest, RemovedDirectoryReportsWriteFailure) {
   registerServer();
   const std::string gone = dir.file("gone");
   const CommandRun run = runCommand("mkdir '" + gone + "' && cd '" + gone + "' && rmdir '" + gone +
-                             "' && " + env() + VELMORA_DEMOCLIENT " 2>/dev/null");
+                                    "' && " + env() + VELMORA_DEMOCLIENT " 2>/dev/null");
   EXPECT_NE(run.status, 0);
   EXPECT_EQ(run.output,
             "error: an exception has been raised in the COM object; the error number is 102 \n"

@@ -2,9 +2,10 @@
 #pragma once
 
 #include <dlfcn.h>
-#include <gtest/gtest.h>
 
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "velmora/IVelmoraDatabase.h"
 #include "velmora/Identifiers.h"
