@@ -37,17 +37,8 @@ void buildRecords(benchmark::State& state, bool withDepartments) {
     failures |= renew(instance, withDepartments);
     if (withDepartments) failures |= addDepartments(instance.get(), departmentCount(n));
     state.ResumeTiming();
-    IVelmoraDatabase* database = instance.get();
-    int32_t record = 0;
-    for (const Employee& employee : rows) {
-      failures |= database->ChooseTable("employee");
-      failures |= database->SetString("name", employee.name.c_str());
-      failures |= database->SetString("surname", employee.surname.c_str());
-      failures |= database->SetInt("age", employee.age);
-      if (withDepartments) failures |= database->SetRelation("department", employee.department);
-      failures |= database->AddRecord(&record, -1);
-    }
-    benchmark::DoNotOptimize(record);
+    failures |= addEmployees(instance.get(), rows, withDepartments);
+    benchmark::ClobberMemory();
   }
   instance.reset();
   if (failures != S_OK) state.SkipWithError("a call failed while building");

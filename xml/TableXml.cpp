@@ -1,6 +1,4 @@
 // The Table's part of saving: its records as chains of XML elements.
-#include <stddef.h>
-
 #include <memory>
 #include <string>
 
@@ -10,19 +8,6 @@
 #include "xml/XmlNode.h"
 
 namespace {
-
-std::string decimal(int value) {
-  char digits[12];
-  char* p = digits + sizeof digits;
-  // Through the unsigned magnitude, so the smallest int keeps all its digits.
-  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-  do {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) *--p = '-';
-  return std::string(p, static_cast<size_t>(digits + sizeof digits - p));
-}
 
 // The position a relation value is written as: its target's compacted position, through the
 // renumbering of the current save (built here when there is none yet). Codes: 1 (target table
@@ -66,16 +51,16 @@ std::unique_ptr<XmlNode> Table::recordToXml(int record) const {
     std::string text;
     switch (fields.fieldType(field)) {
       case FieldType::Int:
-        text = decimal(getInt(record, field));
+        text = std::to_string(getInt(record, field));
         break;
       case FieldType::Long:
-        text = decimal(getLong(record, field));
+        text = std::to_string(getLong(record, field));
         break;
       case FieldType::String:
         text = getString(record, field);
         break;
       case FieldType::Relation:
-        text = decimal(relationPosition(*this, field, getRelation(record, field)));
+        text = std::to_string(relationPosition(*this, field, getRelation(record, field)));
         break;
       default:  // a field of a type that holds no values
         break;
