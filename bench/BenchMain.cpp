@@ -8,6 +8,8 @@
 
 #include "bench/BenchSupport.h"
 
+using namespace velmora;
+
 namespace {
 
 std::string environmentOr(const char* variable, const char* fallback) {

@@ -15,6 +15,8 @@
 
 #include "velmora/Identifiers.h"
 
+namespace velmora {
+
 namespace {
 
 [[noreturn]] void fail(const std::string& message) {
@@ -219,3 +221,5 @@ void resetPeakResident() {
 size_t residentBytes() { return statusField("VmRSS"); }
 
 size_t peakResidentBytes() { return statusField("VmHWM"); }
+
+}  // namespace velmora

@@ -12,6 +12,8 @@
 
 #include "velmora/IVelmoraDatabase.h"
 
+namespace velmora {
+
 // One component instance, released when the holder dies. Move-only.
 class ComponentInstance {
  public:
@@ -82,3 +84,5 @@ size_t heapInUse();
 void resetPeakResident();
 size_t residentBytes();
 size_t peakResidentBytes();
+
+}  // namespace velmora

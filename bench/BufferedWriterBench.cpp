@@ -15,6 +15,8 @@
 #include "bench/BenchSupport.h"
 #include "bench/EmployeeData.h"
 
+using namespace velmora;
+
 namespace {
 
 constexpr size_t kChunkSize = 1 << 20;

@@ -7,6 +7,8 @@
 #include <map>
 #include <utility>
 
+namespace velmora {
+
 namespace {
 
 constexpr uint64_t kSeed = 0x5EEDC0FFEE123457ull;
@@ -131,3 +133,5 @@ const std::string& savedFile(int n, bool withDepartments) {
   path = target;
   return path;
 }
+
+}  // namespace velmora

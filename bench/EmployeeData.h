@@ -7,6 +7,8 @@
 
 #include "bench/BenchSupport.h"
 
+namespace velmora {
+
 struct Employee {
   std::string name;     // 3 to 12 lower-case letters
   std::string surname;  // 3 to 12 lower-case letters
@@ -35,3 +37,5 @@ ComponentInstance filledInstance(int n, bool withDepartments);
 // The file Velmora saves for the first n employees; written once per (n, variant) and kept in
 // the scratch directory. Exits on failure.
 const std::string& savedFile(int n, bool withDepartments);
+
+}  // namespace velmora

@@ -16,6 +16,8 @@
 #include "bench/SqliteEmployees.h"
 #endif
 
+using namespace velmora;
+
 namespace {
 
 constexpr const char kCreatedComment[] = "this is a database created with velmora";

@@ -16,6 +16,8 @@
 #include "bench/EmployeeData.h"
 #include "bench/SqliteEmployees.h"
 
+using namespace velmora;
+
 namespace {
 
 void BM_SqliteInsert(benchmark::State& state) {

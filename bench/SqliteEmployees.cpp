@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+namespace velmora {
+
 SqliteEmployees::SqliteEmployees() {
   if (sqlite3_open(":memory:", &connection) != SQLITE_OK ||
       sqlite3_exec(connection, "CREATE TABLE employee(name TEXT, surname TEXT, age INTEGER)",
@@ -34,3 +36,5 @@ bool SqliteEmployees::insert(const std::vector<Employee>& rows) {
   sqlite3_finalize(statement);
   return sqlite3_exec(connection, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK && ok;
 }
+
+}  // namespace velmora

@@ -7,6 +7,8 @@
 
 #include "bench/EmployeeData.h"
 
+namespace velmora {
+
 // An in-memory SQLite database holding the table employee(name TEXT, surname TEXT, age INTEGER);
 // owns the connection. Not thread-safe.
 class SqliteEmployees {
@@ -23,3 +25,5 @@ class SqliteEmployees {
  private:
   sqlite3* connection = nullptr;
 };
+
+}  // namespace velmora

@@ -6,6 +6,8 @@
 #include "bench/BenchSupport.h"
 #include "bench/EmployeeData.h"
 
+using namespace velmora;
+
 namespace {
 
 void BM_VectorAppend(benchmark::State& state) {

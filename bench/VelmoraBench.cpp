@@ -10,6 +10,8 @@
 #include "bench/BenchSupport.h"
 #include "bench/EmployeeData.h"
 
+using namespace velmora;
+
 namespace {
 
 // Replaces the instance by a fresh one with the tables defined. Called with the clock stopped,

@@ -5,6 +5,8 @@
 #include "platform/ComRuntime.h"
 #include "platform/MessageText.h"
 
+namespace velmora {
+
 namespace {
 
 bool isEngineFailure(HRESULT code) {
@@ -336,3 +338,5 @@ int DatabaseClient::GetTableCount() {
   check(pointer->GetTableCount(&out));
   return out;
 }
+
+}  // namespace velmora

@@ -8,6 +8,8 @@
 
 #include "platform/MessageBox.h"
 
+using namespace velmora;
+
 namespace {
 
 void write(const std::string& text) { fputs(text.c_str(), stdout); }

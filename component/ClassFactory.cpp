@@ -7,6 +7,8 @@
 #include "component/ComponentObject.h"
 #include "component/ServerModule.h"
 
+namespace velmora {
+
 HRESULT ClassFactory::QueryInterface(const GUID& iid, void** out) {
   if (out == nullptr) return E_POINTER;
   if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
@@ -52,3 +54,5 @@ HRESULT ClassFactory::LockServer(int32_t lock) {
   }
   return S_OK;
 }
+
+}  // namespace velmora

@@ -5,6 +5,8 @@
 
 #include "velmora/Types.h"
 
+namespace velmora {
+
 // Answers for IUnknown and IClassFactory only: it never hands out the component interface.
 // Reference counts are atomic; the object frees itself on its last Release.
 class ClassFactory final : public IClassFactory {
@@ -20,3 +22,5 @@ class ClassFactory final : public IClassFactory {
  private:
   std::atomic<uint32_t> references{0};
 };
+
+}  // namespace velmora

@@ -5,6 +5,8 @@
 #include "component/ServerModule.h"
 #include "engine/Errors.h"
 
+namespace velmora {
+
 namespace {
 
 // Thrown for a null caller pointer; not a Win::Exception, so it becomes E_UNEXPECTED.
@@ -406,3 +408,5 @@ HRESULT ComponentObject::GetTableCount(int32_t* count) {
     *count = workspace.getTableCount();
   });
 }
+
+}  // namespace velmora

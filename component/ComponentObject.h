@@ -7,6 +7,8 @@
 
 #include "workspace/Workspace.h"
 
+namespace velmora {
+
 // One instance, one database: the Workspace is held by value and dies with the object on its
 // last Release. Each method is one guarded body (see ComponentObject.cpp): texts are copied in,
 // the Workspace operation of the same name runs, the out-parameter is written only after it
@@ -81,3 +83,5 @@ class ComponentObject final : public IVelmoraDatabase {
   std::atomic<uint32_t> references{0};
   Workspace workspace;
 };
+
+}  // namespace velmora

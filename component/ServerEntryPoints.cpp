@@ -12,6 +12,8 @@
 
 #define VELMORA_EXPORT __attribute__((visibility("default")))
 
+namespace velmora {
+
 namespace {
 
 const char kDescription[] = "Velmora database engine from Dorvent";
@@ -75,3 +77,5 @@ extern "C" VELMORA_EXPORT HRESULT DllUnregisterServer() {
   }
   return S_FALSE;
 }
+
+}  // namespace velmora

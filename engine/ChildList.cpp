@@ -1,5 +1,7 @@
 #include "engine/ChildList.h"
 
+namespace velmora {
+
 void ChildList::append(int record) {
   if (head > 0 && entries.getCount() == entries.getCapacity()) {
     entries.removeFront(head);  // reuse the space of entries removed from the front
@@ -28,3 +30,5 @@ void ChildList::clear() {
   entries.clear();
   head = 0;
 }
+
+}  // namespace velmora

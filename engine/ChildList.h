@@ -4,6 +4,8 @@
 #include "engine/IntArray.h"
 #include "engine/OwnedArray.h"
 
+namespace velmora {
+
 // Record indices of one child table that refer to one parent record, in the order the links
 // were made; an index occurs once per relation field that names the parent. Removing the front
 // entry only advances `head`, so a cascade that empties a long list from the front stays linear.
@@ -37,3 +39,5 @@ class ChildTableLinks {
  private:
   OwnedArray<ChildList> lists;
 };
+
+}  // namespace velmora

@@ -7,6 +7,8 @@
 
 #include "engine/FieldValue.h"
 
+namespace velmora {
+
 Database::Database(const std::string& databaseName, int /*databaseFlag*/)
     : name(databaseName), flag(1), tables(2) {}
 
@@ -73,3 +75,5 @@ const RecordRenumbering& Database::buildRenumbering() {
   renumbering = std::make_unique<RecordRenumbering>(*this);
   return *renumbering;
 }
+
+}  // namespace velmora

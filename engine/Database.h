@@ -10,6 +10,8 @@
 #include "engine/RecordRenumbering.h"
 #include "engine/Table.h"
 
+namespace velmora {
+
 class XmlNode;
 
 // Owns its tables, their names and the renumbering of the latest save. Table slots are never
@@ -64,3 +66,5 @@ class Database {
   NameIndex tableNames;
   std::unique_ptr<RecordRenumbering> renumbering;
 };
+
+}  // namespace velmora

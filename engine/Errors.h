@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace velmora {
+
 namespace Win {
 
 // A failure inside the component: a numeric code and a fixed English message. Deliberately not
@@ -70,3 +72,5 @@ inline constexpr ErrorRow kAllErrors[] = {
 
 // Throws Win::Exception for the row; a code 0 row uses the message-only form.
 [[noreturn]] void throwError(const ErrorRow& row);
+
+}  // namespace velmora

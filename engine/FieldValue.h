@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace velmora {
+
 // Field type codes as stored in a definition; other codes can be stored but never set or read.
 struct FieldType {
   enum : int { Int = 0, String = 1, Long = 2, Relation = 3 };
@@ -50,3 +52,5 @@ class StringValue final : public FieldValue {
 
 static_assert(sizeof(IntValue) == sizeof(int), "a number value is its int");
 static_assert(sizeof(StringValue) == sizeof(std::string), "a string value is its text");
+
+}  // namespace velmora

@@ -9,6 +9,8 @@
 
 #include "engine/Errors.h"
 
+namespace velmora {
+
 // Count and capacity, capacity doubling when an append finds it full; access outside
 // [0, count) fails with code 14. Not thread-safe.
 class IntArray {
@@ -84,3 +86,5 @@ class IntArray {
   int count = 0;
   int capacity;
 };
+
+}  // namespace velmora

@@ -5,6 +5,8 @@
 
 #include "engine/Errors.h"
 
+namespace velmora {
+
 namespace {
 
 constexpr size_t kInitialBuckets = 8;  // a power of two; kept at least twice the entry count
@@ -119,3 +121,5 @@ void NameIndex::placeInBucket(int position) {
   while (buckets[bucket] >= 0) bucket = (bucket + 1) & mask;
   buckets[bucket] = position;
 }
+
+}  // namespace velmora

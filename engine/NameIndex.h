@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace velmora {
+
 // Names are byte strings matched exactly (case-sensitive, the empty name included). Adding a
 // name again makes it refer to the newest index; nothing is ever removed. Owns only its copies
 // of the names. Looking a name up hashes the caller's bytes where they are, without copying
@@ -38,3 +40,5 @@ class NameIndex {
   std::vector<int> buckets;    // open addressing: a position in entries, or -1 for a free bucket
   std::unordered_map<int, std::string> nameByIndex;
 };
+
+}  // namespace velmora

@@ -9,6 +9,8 @@
 
 #include "engine/Errors.h"
 
+namespace velmora {
+
 // Owns its elements; a slot may be empty (null) and never changes index. The capacity doubles
 // when an append finds the array full. Access outside [0, count) fails with code 14, so a
 // negative index never touches memory. Not thread-safe.
@@ -81,3 +83,5 @@ class OwnedArray {
   int count = 0;
   int capacity;
 };
+
+}  // namespace velmora

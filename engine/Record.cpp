@@ -5,6 +5,8 @@
 #include "engine/FieldValue.h"
 #include "engine/TableDefinition.h"
 
+namespace velmora {
+
 namespace {
 
 constexpr int kHeaderSize = 4;  // the record's own flag, padded to the first int value
@@ -60,3 +62,5 @@ void Record::reset(const RecordLayout& layout) {
   memset(bytes() + kHeaderSize, 0, end - kHeaderSize);
   beingDeleted = false;
 }
+
+}  // namespace velmora

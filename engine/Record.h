@@ -10,6 +10,8 @@
 
 #include "engine/FieldValue.h"
 
+namespace velmora {
+
 class TableDefinition;
 
 // Where each field's value sits in a record of one table. Int, Long and Relation values are
@@ -74,3 +76,5 @@ class Record {
 
   bool beingDeleted = false;
 };
+
+}  // namespace velmora

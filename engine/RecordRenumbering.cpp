@@ -2,6 +2,8 @@
 
 #include "engine/Database.h"
 
+namespace velmora {
+
 RecordRenumbering::RecordRenumbering(const Database& owner) : database(owner), maps(1) {
   for (int t = 0; t < database.tableCount(); ++t) {
     if (!database.tableExists(t)) {
@@ -22,3 +24,5 @@ RecordRenumbering::RecordRenumbering(const Database& owner) : database(owner), m
 int RecordRenumbering::renumber(std::string_view tableName, int record) const {
   return maps.at(database.tableIndex(tableName))->newIndex.at(record);
 }
+
+}  // namespace velmora

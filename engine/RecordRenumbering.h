@@ -8,6 +8,8 @@
 #include "engine/IntArray.h"
 #include "engine/OwnedArray.h"
 
+namespace velmora {
+
 class Database;
 
 // One map per table slot: an occupied record slot maps to its position among the occupied
@@ -34,3 +36,5 @@ class RecordRenumbering {
   const Database& database;
   OwnedArray<TableMap> maps;
 };
+
+}  // namespace velmora

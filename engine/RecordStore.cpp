@@ -20,6 +20,8 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
+namespace velmora {
+
 namespace {
 
 // The first block holds a few records; each further block doubles, up to about 1 MiB, so a
@@ -125,3 +127,5 @@ void RecordStore::grow() {
   slots = std::move(bigger);
   capacity = doubled;
 }
+
+}  // namespace velmora

@@ -8,6 +8,8 @@
 
 #include "engine/Record.h"
 
+namespace velmora {
+
 class RecordStore;
 
 // Gives a record that is in no slot back to its store.
@@ -72,3 +74,5 @@ class RecordStore {
   size_t unusedBytes = 0;
   void* freeList = nullptr;  // records given back, each holding a pointer to the next
 };
+
+}  // namespace velmora

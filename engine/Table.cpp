@@ -6,6 +6,8 @@
 
 #include "engine/Database.h"
 
+namespace velmora {
+
 namespace {
 
 // The definition, frozen from here on: its type array is trimmed to fit.
@@ -317,3 +319,5 @@ class CascadeDelete {
 };
 
 void Table::deleteRecord(int record) { CascadeDelete().run(*this, record); }
+
+}  // namespace velmora

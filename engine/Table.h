@@ -13,6 +13,8 @@
 #include "engine/RecordStore.h"
 #include "engine/TableDefinition.h"
 
+namespace velmora {
+
 class Database;
 class XmlNode;
 
@@ -166,3 +168,5 @@ class Table {
   Database* ownerDatabase = nullptr;
   int index = 0;
 };
+
+}  // namespace velmora

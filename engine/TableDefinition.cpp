@@ -4,6 +4,8 @@
 
 #include "engine/FieldValue.h"
 
+namespace velmora {
+
 TableDefinition::TableDefinition() : relationTargets(1), fieldTypes(5) {}
 
 // Room is made before anything is stored, so a failed allocation leaves no field half added.
@@ -35,3 +37,5 @@ const std::string& TableDefinition::relationTarget(int field) const {
   }
   throwError(kReferenceNotFound);
 }
+
+}  // namespace velmora

@@ -8,6 +8,8 @@
 #include "engine/NameIndex.h"
 #include "engine/OwnedArray.h"
 
+namespace velmora {
+
 // One per relation field: the field's index and the target table's name as given.
 struct RelationTarget {
   int field;
@@ -42,3 +44,5 @@ class TableDefinition {
   IntArray fieldTypes;
   NameIndex fieldNames;
 };
+
+}  // namespace velmora

@@ -17,6 +17,8 @@
 #include "tests/reliability/Operation.h"
 #include "tests/reliability/OperationRunner.h"
 
+using namespace velmora;
+
 namespace {
 
 constexpr size_t kMaxOperations = 2000;  // keeps one input's run short

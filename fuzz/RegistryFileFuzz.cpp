@@ -8,6 +8,8 @@
 
 #include "platform/RegistryParser.h"
 
+using namespace velmora;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   RegistryDocument document;

@@ -20,6 +20,8 @@
 #include "xml/XmlStreamLoader.h"
 #include "xml/XmlWriter.h"
 
+using namespace velmora;
+
 namespace {
 
 void addTable(Database& database, const char* name, std::unique_ptr<TableDefinition> definition) {

@@ -12,6 +12,8 @@
 #include "xml/XmlParser.h"
 #include "xml/XmlWriter.h"
 
+using namespace velmora;
+
 namespace {
 
 std::string rewritten(const std::string& input) {

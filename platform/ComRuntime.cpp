@@ -13,6 +13,8 @@
 #include "platform/LibraryHandle.h"
 #include "platform/Registry.h"
 
+namespace velmora {
+
 namespace {
 
 using GetClassObjectFunction = HRESULT(const GUID& clsid, const GUID& iid, void** out);
@@ -152,3 +154,5 @@ HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, uint32_t context, c
   if (result < 0) *out = nullptr;
   return result;
 }
+
+}  // namespace velmora

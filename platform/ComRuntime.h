@@ -6,6 +6,8 @@
 
 #include "velmora/Types.h"
 
+namespace velmora {
+
 // "Could not read key from registry": the registry file exists but cannot be read or parsed.
 inline constexpr HRESULT REGDB_E_READREGDB = static_cast<HRESULT>(0x80040150u);
 
@@ -28,3 +30,5 @@ void CoUninitialize();
 // DllCanUnloadNow reports objects. Safe to call from several threads.
 HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, uint32_t context, const GUID& iid,
                          void** out);
+
+}  // namespace velmora

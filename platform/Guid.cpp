@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+namespace velmora {
+
 namespace {
 
 // Offsets of the hyphens and braces in "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
@@ -59,3 +61,5 @@ bool guidFromString(const std::string& text, GUID& guid) {
   guid = parsed;
   return true;
 }
+
+}  // namespace velmora

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+namespace velmora {
+
 // Owns one dlopen reference to a shared library; dlclose on destruction. Not thread-safe.
 class LibraryHandle {
  public:
@@ -51,3 +53,5 @@ class LibraryHandle {
  private:
   void* handle = nullptr;
 };
+
+}  // namespace velmora

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <vector>
 
+namespace velmora {
+
 namespace {
 
 constexpr size_t kMinimumInnerWidth = 8;
@@ -76,3 +78,5 @@ void showMessageBox(const std::string& text, const std::string& caption) {
   }
   std::cerr << box << std::flush;
 }
+
+}  // namespace velmora

@@ -2,6 +2,8 @@
 
 #include "platform/ComRuntime.h"
 
+namespace velmora {
+
 namespace {
 
 struct MessageRow {
@@ -48,3 +50,5 @@ std::string messageText(HRESULT code) {
   }
   return "";
 }
+
+}  // namespace velmora

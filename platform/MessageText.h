@@ -5,5 +5,9 @@
 
 #include "velmora/Types.h"
 
+namespace velmora {
+
 // The text for code without a trailing line break; "" for a code without a text.
 std::string messageText(HRESULT code);
+
+}  // namespace velmora

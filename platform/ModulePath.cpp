@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace velmora {
+
 std::string modulePathOf(const void* addressInModule) {
   Dl_info info{};
   link_map* map = nullptr;
@@ -18,3 +20,5 @@ std::string modulePathOf(const void* addressInModule) {
   const std::unique_ptr<char, decltype(&free)> resolved(::realpath(name, nullptr), &free);
   return resolved != nullptr ? std::string(resolved.get()) : std::string();
 }
+
+}  // namespace velmora

@@ -17,6 +17,8 @@
 #include "platform/RegistryDocument.h"
 #include "platform/RegistryParser.h"
 
+namespace velmora {
+
 namespace {
 
 const char kRootPrefix[] = "HKEY_CLASSES_ROOT\\";
@@ -369,3 +371,5 @@ RegistryFileCalls& registryFileCalls() {
   static RegistryFileCalls calls = defaultRegistryFileCalls();
   return calls;
 }
+
+}  // namespace velmora

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace velmora {
+
 // $VELMORA_REGISTRY when set and not empty, else ${XDG_CONFIG_HOME:-$HOME/.config}/velmora/
 // registry.reg (a relative XDG_CONFIG_HOME is ignored). "" when no location can be found.
 std::string registryFilePath();
@@ -52,3 +54,5 @@ struct RegistryFileCalls {
 // The calls in use; tests assign to them and restore them with defaultRegistryFileCalls().
 RegistryFileCalls& registryFileCalls();
 RegistryFileCalls defaultRegistryFileCalls();
+
+}  // namespace velmora

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace velmora {
+
 namespace {
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -115,3 +117,5 @@ std::string formatRegistryText(const RegistryDocument& document) {
   }
   return text;
 }
+
+}  // namespace velmora

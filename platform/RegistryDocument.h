@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+
 // One value of a key. The default (unnamed) value has isDefault set and an empty name. A string
 // value holds its decoded text; any other value (dword:, hex:, ...) is kept as the raw text after
 // the '=' sign, continuation lines included, and written back unchanged.
@@ -60,3 +62,5 @@ bool operator==(const RegistryDocument& a, const RegistryDocument& b);
 std::string formatRegistryText(const RegistryDocument& document);
 // Quotes a text for the registry file.
 std::string quoteRegistryText(const std::string& text);
+
+}  // namespace velmora

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace velmora {
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -185,3 +187,5 @@ bool parseRegistryText(const std::string& text, RegistryDocument& document,
   }
   return Parser(text, error).run(document);
 }
+
+}  // namespace velmora

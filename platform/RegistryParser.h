@@ -6,6 +6,8 @@
 
 #include "platform/RegistryDocument.h"
 
+namespace velmora {
+
 struct RegistryParseError {
   int line = 0;  // 1-based; the line where the fault was found
   std::string reason;
@@ -18,3 +20,5 @@ struct RegistryParseError {
 // On failure returns false, fills error and leaves document untouched.
 bool parseRegistryText(const std::string& text, RegistryDocument& document,
                        RegistryParseError& error);
+
+}  // namespace velmora

@@ -14,6 +14,8 @@
 #include "platform/MessageText.h"
 #include "platform/Registry.h"
 
+using namespace velmora;
+
 namespace {
 
 constexpr int kExitFailure = 1;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace velmora {
+
 Workspace::Workspace() : database("velmora", 1) {}
 
 void Workspace::createDatabase(std::string_view name, int flag) {
@@ -169,3 +171,5 @@ int Workspace::getChild(std::string_view table, int record, std::string_view chi
 int Workspace::getChildAt(int table, int record, int childTable, int position) const {
   return database.tableByIndex(table).childRecord(record, childTable, position);
 }
+
+}  // namespace velmora

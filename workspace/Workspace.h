@@ -8,6 +8,8 @@
 #include "engine/Database.h"
 #include "engine/TableDefinition.h"
 
+namespace velmora {
+
 // Holds the database by value, the table definition under construction (the temporary table)
 // and the current table chosen for building records. Adds two checks of its own: code 3 (no
 // temporary table) and code 4 (no current table), each made before any engine check; every
@@ -90,3 +92,5 @@ class Workspace {
   std::unique_ptr<TableDefinition> temporaryTable;
   Table* currentTable = nullptr;
 };
+
+}  // namespace velmora

@@ -9,6 +9,8 @@
 #include "engine/Table.h"
 #include "xml/XmlWriter.h"
 
+namespace velmora {
+
 void DatabaseWriter::save(const std::string& fileName) {
   database.buildRenumbering();
   check();
@@ -132,3 +134,5 @@ void DatabaseWriter::write(MarkupOutput& out) const {
   }
   out.append("</data></database>");
 }
+
+}  // namespace velmora

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+
 class Database;
 class IntArray;
 class MarkupOutput;
@@ -55,3 +57,5 @@ class DatabaseWriter {
   Database& database;
   std::vector<TableOutput> tables;
 };
+
+}  // namespace velmora

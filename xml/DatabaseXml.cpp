@@ -7,6 +7,8 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlStreamLoader.h"
 
+namespace velmora {
+
 namespace {
 
 std::unique_ptr<XmlElement> elementWithText(const char* name, const std::string& text) {
@@ -59,3 +61,5 @@ std::unique_ptr<XmlNode> Database::buildXmlDocument(const std::string& commentTe
   document->appendSibling(std::move(database));
   return document;
 }
+
+}  // namespace velmora

@@ -6,6 +6,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+namespace velmora {
+
 namespace {
 
 const FileSystem kSystemFileSystem = {
@@ -37,3 +39,5 @@ bool FileHandle::close() {
   descriptor = -1;
   return currentFileSystem().close(closing) == 0;
 }
+
+}  // namespace velmora

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+namespace velmora {
+
 // One function pointer per call, each with the POSIX call's contract (result, errno). The XML
 // layer reaches the file system only through currentFileSystem(), so a test can swap in a
 // failing call without touching permissions (which root ignores). Not thread-safe: tests swap
@@ -53,3 +55,5 @@ class FileHandle {
  private:
   int descriptor;
 };
+
+}  // namespace velmora

@@ -8,6 +8,8 @@
 
 #include "engine/Errors.h"
 
+namespace velmora {
+
 void MappedView::unmap() {
   if (address == nullptr) return;
   currentFileSystem().munmap(const_cast<void*>(address), length);
@@ -47,3 +49,5 @@ MappedFile::MappedFile(const std::string& fileName, bool copyingMode) : copying(
     copy.push_back('\0');
   }
 }
+
+}  // namespace velmora

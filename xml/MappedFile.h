@@ -9,6 +9,8 @@
 
 #include "xml/FileSystem.h"
 
+namespace velmora {
+
 // A read-only mapping of a whole file, unmapped through the current FileSystem when it dies.
 class MappedView {
  public:
@@ -58,3 +60,5 @@ class MappedFile {
   FileHandle file;  // declared before the view, so the view is released first
   MappedView view;
 };
+
+}  // namespace velmora

@@ -7,6 +7,8 @@
 #include "engine/Table.h"
 #include "xml/XmlNode.h"
 
+namespace velmora {
+
 namespace {
 
 // The position a relation value is written as: its target's compacted position, through the
@@ -75,3 +77,5 @@ std::unique_ptr<XmlNode> Table::recordToXml(int record) const {
   }
   return first;
 }
+
+}  // namespace velmora

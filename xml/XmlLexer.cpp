@@ -5,6 +5,8 @@
 
 #include "engine/Errors.h"
 
+namespace velmora {
+
 namespace {
 
 enum CharacterClass : unsigned char {
@@ -141,3 +143,5 @@ std::string_view XmlLexer::tagNameView() const {
   const std::string_view token = buffer.getToken();
   return nameIn(token.data(), token.data() + token.size());
 }
+
+}  // namespace velmora

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace velmora {
+
 // The kind code of the current token.
 enum class TokenKind : int {
   EmptyTag = 0,  // "<name/>": the whole tag
@@ -82,3 +84,5 @@ class XmlLexer {
   TokenKind kind = TokenKind::End;
   std::string_view name;  // of the current tag
 };
+
+}  // namespace velmora

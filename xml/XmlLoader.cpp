@@ -8,6 +8,8 @@
 #include "engine/Table.h"
 #include "xml/XmlNode.h"
 
+namespace velmora {
+
 namespace {
 
 const std::string kEmptyText;
@@ -115,3 +117,5 @@ void XmlLoader::loadField(const XmlElement& field, Table& table, size_t position
       break;
   }
 }
+
+}  // namespace velmora

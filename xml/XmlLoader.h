@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace velmora {
+
 class Database;
 class Table;
 class XmlElement;
@@ -49,3 +51,5 @@ class XmlLoader {
 // first byte that is not one; 0 when no digit follows. A value beyond 32 bits gives the nearest
 // 32-bit value.
 int parseDecimal(std::string_view text);
+
+}  // namespace velmora

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace velmora {
+
 XmlNode::~XmlNode() {
   // Each node is unlinked before it dies, and an element's children are spliced into the
   // pending chain first, so every destructor below runs with nothing left to own.
@@ -106,3 +108,5 @@ void XmlText::decodeMarkup(std::string_view raw, std::string& decoded) {
     cursor = semicolon ? entityEnd + 1 : end;
   }
 }
+
+}  // namespace velmora

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace velmora {
+
 // The kind code of a node.
 enum class NodeKind : int {
   Element = 1,
@@ -105,3 +107,5 @@ class XmlComment final : public XmlNode {
  private:
   std::string text;
 };
+
+}  // namespace velmora

@@ -5,6 +5,8 @@
 #include "engine/Errors.h"
 #include "xml/XmlLexer.h"
 
+namespace velmora {
+
 std::unique_ptr<XmlNode> XmlParser::parse() {
   std::unique_ptr<XmlNode> root;
   XmlNode* topLast = nullptr;     // the last node of the top-level chain
@@ -66,3 +68,5 @@ std::unique_ptr<XmlNode> parseXml(const char* input) {
   XmlLexer lexer(input);
   return XmlParser(lexer).parse();
 }
+
+}  // namespace velmora

@@ -6,6 +6,8 @@
 
 #include "xml/XmlNode.h"
 
+namespace velmora {
+
 class XmlLexer;
 
 // Turns the tokens of one lexer into a document, in one loop without recursion: the open
@@ -27,3 +29,5 @@ class XmlParser {
 
 // Parses a zero-terminated input (ending at its first zero byte). Throws the parser's codes.
 std::unique_ptr<XmlNode> parseXml(const char* input);
+
+}  // namespace velmora

@@ -10,6 +10,8 @@
 #include "xml/XmlLoader.h"
 #include "xml/XmlNode.h"
 
+namespace velmora {
+
 namespace {
 
 // Names are short: compared in place, without a call per comparison.
@@ -247,3 +249,5 @@ void XmlStreamLoader::undo() {
   for (auto& [table, state] : touched) table->restoreLoadState(std::move(state));
   touched.clear();
 }
+
+}  // namespace velmora

@@ -9,6 +9,8 @@
 
 #include "engine/Table.h"
 
+namespace velmora {
+
 class Database;
 class XmlLexer;
 
@@ -100,3 +102,5 @@ class XmlStreamLoader {
   std::exception_ptr failure;
   std::unordered_map<Table*, Table::LoadState> touched;
 };
+
+}  // namespace velmora

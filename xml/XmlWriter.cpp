@@ -14,6 +14,8 @@
 #include "xml/FileSystem.h"
 #include "xml/XmlNode.h"
 
+namespace velmora {
+
 namespace {
 
 void writeChain(const XmlNode* first, MarkupOutput& out) {
@@ -209,3 +211,5 @@ void writeFileSafely(const std::string& fileName,
 void writeXmlFile(const XmlNode* document, const std::string& fileName) {
   writeFileSafely(fileName, [&](MarkupOutput& output) { writeChain(document, output); });
 }
+
+}  // namespace velmora

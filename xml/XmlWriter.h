@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace velmora {
+
 class XmlNode;
 
 // Markup collected in one buffer; with a descriptor, the buffer is written out in large chunks
@@ -55,3 +57,5 @@ void writeFileSafely(const std::string& fileName,
 
 // Writes the markup of the document to fileName as writeFileSafely does.
 void writeXmlFile(const XmlNode* document, const std::string& fileName);
+
+}  // namespace velmora

@@ -10,6 +10,8 @@
 #include "velmora/IVelmoraDatabase.h"
 #include "velmora/Types.h"
 
+namespace velmora {
+
 // A failed result code with a short text saying where it came from ("error", "Couldn't create
 // instance", "Couldn't acquire interface", "unable to initialize COM").
 class Exception {
@@ -137,3 +139,5 @@ class DatabaseClient : public ComponentInstance {
  private:
   InterfacePointer pointer;
 };
+
+}  // namespace velmora

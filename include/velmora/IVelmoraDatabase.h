@@ -9,6 +9,8 @@
 
 #include "velmora/Types.h"
 
+namespace velmora {
+
 class IVelmoraDatabase : public IUnknown {
  public:
   virtual HRESULT CreateDatabase(const char* name, int32_t flag) = 0;            // 3
@@ -87,3 +89,5 @@ HRESULT DllCanUnloadNow();
 HRESULT DllRegisterServer();
 HRESULT DllUnregisterServer();
 }
+
+}  // namespace velmora

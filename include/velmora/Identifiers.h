@@ -3,6 +3,8 @@
 
 #include "velmora/Types.h"
 
+namespace velmora {
+
 // {00000000-0000-0000-C000-000000000046}
 inline constexpr GUID IID_IUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -15,3 +17,5 @@ inline constexpr GUID CLSID_VelmoraDatabase = {
 // {D47A2C91-5E3B-4F68-9B0C-7E1A4D2F6C35}: the component interface.
 inline constexpr GUID IID_IVelmoraDatabase = {
     0xD47A2C91, 0x5E3B, 0x4F68, {0x9B, 0x0C, 0x7E, 0x1A, 0x4D, 0x2F, 0x6C, 0x35}};
+
+}  // namespace velmora

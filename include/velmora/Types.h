@@ -5,6 +5,8 @@
 #include <stdint.h>
 #include <string.h>
 
+namespace velmora {
+
 using HRESULT = int32_t;
 
 struct GUID {
@@ -55,3 +57,5 @@ class IClassFactory : public IUnknown {
   virtual HRESULT CreateInstance(IUnknown* outer, const GUID& iid, void** out) = 0;  // slot 3
   virtual HRESULT LockServer(int32_t lock) = 0;                                      // slot 4
 };
+
+}  // namespace velmora

@@ -8,6 +8,8 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 TEST(ExceptionTest, DescriptionAndErrorNumberFollowTheCode) {
   struct Row {
     uint32_t code;

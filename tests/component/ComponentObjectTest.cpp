@@ -5,6 +5,8 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 class ComponentObjectTest : public TempDirTest {

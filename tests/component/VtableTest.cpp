@@ -7,6 +7,8 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 class VtableTest : public TempDirTest {

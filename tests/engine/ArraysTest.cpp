@@ -6,6 +6,8 @@
 #include "engine/OwnedArray.h"
 #include "tests/support/WinCode.h"
 
+using namespace velmora;
+
 namespace {
 
 struct Tracked {

@@ -4,6 +4,8 @@
 #include "tests/support/Schemas.h"
 #include "tests/support/WinCode.h"
 
+using namespace velmora;
+
 TEST(DatabaseTest, CreateDatabaseRenamesAndKeepsTables) {
   Database database("velmora", 9);
   EXPECT_EQ(database.getFlag(), 1);

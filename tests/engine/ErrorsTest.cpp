@@ -6,6 +6,8 @@
 
 #include "engine/Errors.h"
 
+using namespace velmora;
+
 TEST(ErrorsTest, EveryRowThrowsItsCodeAndMessage) {
   for (const ErrorRow& row : kAllErrors) {
     try {

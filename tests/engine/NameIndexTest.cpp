@@ -5,6 +5,8 @@
 #include "engine/NameIndex.h"
 #include "tests/support/WinCode.h"
 
+using namespace velmora;
+
 TEST(NameIndexTest, LooksUpBothWaysExactly) {
   NameIndex names;
   EXPECT_WIN_CODE(names.indexOf("name"), 1);

@@ -4,6 +4,8 @@
 #include "tests/support/Schemas.h"
 #include "tests/support/WinCode.h"
 
+using namespace velmora;
+
 namespace {
 
 // P (Int v) with two records; C (Int v, Relation p -> P).

@@ -8,6 +8,8 @@
 #include "tests/support/Schemas.h"
 #include "tests/support/WinCode.h"
 
+using namespace velmora;
+
 namespace {
 
 class TableTest : public ::testing::Test {

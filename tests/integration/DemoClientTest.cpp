@@ -10,6 +10,8 @@
 
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 struct CommandRun {

@@ -3,6 +3,8 @@
 
 #include "velmora/Client.h"
 
+using namespace velmora;
+
 int main() {
   try {
     ComInitializer com;

@@ -14,6 +14,8 @@
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 // The classes of the fake servers: {FA4E000N-1234-5678-9ABC-DEF012345678}.

@@ -12,6 +12,8 @@
 
 #define FAKE_SERVER_EXPORT extern "C" __attribute__((visibility("default")))
 
+using namespace velmora;
+
 namespace {
 
 constexpr GUID kClassId = {0xFA4E0000u + FAKE_SERVER_NUMBER,

@@ -4,6 +4,8 @@
 
 #include "platform/Guid.h"
 
+using namespace velmora;
+
 TEST(GuidTest, FormatsRegistryFormAndParsesItBack) {
   const struct {
     GUID guid;

@@ -13,6 +13,8 @@
 
 #include "platform/MessageBox.h"
 
+using namespace velmora;
+
 namespace {
 
 // Reads what is available on fd within the timeout, appending to text; false on timeout or end.

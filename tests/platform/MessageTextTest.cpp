@@ -3,6 +3,8 @@
 #include "platform/ComRuntime.h"
 #include "platform/MessageText.h"
 
+using namespace velmora;
+
 TEST(MessageTextTest, KnownCodesHaveTheirTextWithoutLineBreak) {
   const struct {
     HRESULT code;

@@ -7,6 +7,8 @@
 
 #include "platform/ModulePath.h"
 
+using namespace velmora;
+
 namespace {
 
 std::string resolved(const char* path) {

@@ -7,6 +7,8 @@
 
 extern char** environ;
 
+namespace velmora {
+
 namespace {
 
 std::vector<char*> argumentPointers(const std::vector<std::string>& arguments) {
@@ -81,3 +83,5 @@ ProcessResult runProcess(const std::vector<std::string>& arguments,
   close(errPipe[0]);
   return result;
 }
+
+}  // namespace velmora

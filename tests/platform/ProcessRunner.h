@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+
 struct ProcessResult {
   int exitCode = -1;  // -1 when the program did not exit normally
   std::string standardOutput;
@@ -21,3 +23,5 @@ ProcessResult runProcess(const std::vector<std::string>& arguments,
 pid_t startQuietProcess(const std::vector<std::string>& arguments);
 // Waits for a started program; its exit code, or -1.
 int waitForProcess(pid_t pid);
+
+}  // namespace velmora

@@ -10,6 +10,8 @@
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 const char kClassA[] = "CLSID\\{FA4E0001-1234-5678-9ABC-DEF012345678}";

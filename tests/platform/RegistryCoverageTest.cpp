@@ -16,6 +16,8 @@
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 class RegistryCoverageTest : public TempDirTest {

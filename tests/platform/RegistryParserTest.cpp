@@ -5,6 +5,8 @@
 
 #include "platform/RegistryParser.h"
 
+using namespace velmora;
+
 namespace {
 
 RegistryDocument parseOrFail(const std::string& text) {

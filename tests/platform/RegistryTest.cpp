@@ -12,6 +12,8 @@
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 class RegistryTest : public TempDirTest {

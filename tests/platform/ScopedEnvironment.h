@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace velmora {
+
 class ScopedEnvironment {
  public:
   // value nullopt: the variable is removed for the scope.
@@ -32,3 +34,5 @@ class ScopedEnvironment {
   std::string name;
   std::optional<std::string> previous;
 };
+
+}  // namespace velmora

@@ -21,6 +21,8 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 constexpr int kInstances = 2;

@@ -15,6 +15,8 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 constexpr int kRecords = 400;

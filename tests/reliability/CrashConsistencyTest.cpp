@@ -20,6 +20,8 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 constexpr int kOldRecords = 1000;

@@ -39,6 +39,8 @@ void release(void* block) noexcept {
 
 }  // namespace
 
+namespace velmora {
+
 void armAllocationFailure(long allocation) {
   failed = false;
   countdown = allocation;
@@ -54,6 +56,8 @@ void enableAllocationFailure(bool state) { enabled = state; }
 bool allocationFailed() { return failed; }
 
 long liveAllocations() { return live; }
+
+}  // namespace velmora
 
 void* operator new(size_t size) { return allocate(size, 0); }
 void* operator new[](size_t size) { return allocate(size, 0); }

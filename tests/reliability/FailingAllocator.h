@@ -3,6 +3,8 @@
 // allocation-failure tests. Not for concurrent use while armed.
 #pragma once
 
+namespace velmora {
+
 // Counting starts when armed: allocation number `allocation` (1 for the first) made while
 // failures are enabled throws std::bad_alloc; later ones succeed again.
 void armAllocationFailure(long allocation);
@@ -13,3 +15,5 @@ void enableAllocationFailure(bool enabled);
 bool allocationFailed();
 // Allocations made and not yet freed, over the whole process.
 long liveAllocations();
+
+}  // namespace velmora

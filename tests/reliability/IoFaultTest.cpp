@@ -30,6 +30,8 @@
 #include "tests/support/TempDir.h"
 #include "xml/FileSystem.h"
 
+using namespace velmora;
+
 namespace {
 
 constexpr HRESULT kCannotRead = engineCode(101);

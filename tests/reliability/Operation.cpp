@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+namespace velmora {
+
 namespace {
 
 // Parameter letters: t text, i int, f file slot, o out-parameter.
@@ -291,3 +293,5 @@ std::string encodeOperations(const std::vector<Operation>& operations) {
   }
   return out;
 }
+
+}  // namespace velmora

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+
 // The 52 interface methods in slot order, then the helper steps that change files between
 // calls. The order is part of the byte encoding: append, never reorder.
 enum class Method : uint8_t {
@@ -121,3 +123,5 @@ const std::vector<std::string>& textPool();
 inline constexpr int kNameCount = 18;
 // The names that tables are mostly created with (the first few of the pool).
 inline constexpr int kTableNameCount = 4;
+
+}  // namespace velmora

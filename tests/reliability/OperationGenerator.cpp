@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace velmora {
+
 namespace {
 
 struct Weighted {
@@ -468,3 +470,5 @@ Operation OperationGenerator::next(const ReferenceModel& model) {
   }
   return op;
 }
+
+}  // namespace velmora

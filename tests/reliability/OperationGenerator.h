@@ -10,6 +10,8 @@
 #include "tests/reliability/Operation.h"
 #include "tests/reliability/ReferenceModel.h"
 
+namespace velmora {
+
 class OperationGenerator {
  public:
   explicit OperationGenerator(uint32_t seed) : random(seed) {}
@@ -36,3 +38,5 @@ class OperationGenerator {
   std::mt19937 random;
   std::string plannedName = "employee";  // the name the table being defined will likely get
 };
+
+}  // namespace velmora

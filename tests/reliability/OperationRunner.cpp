@@ -9,6 +9,8 @@
 #include <set>
 #include <utility>
 
+namespace velmora {
+
 namespace {
 
 constexpr int32_t kIntSentinel = 0x5A5A5A5A;
@@ -446,3 +448,5 @@ std::vector<Operation> shrinkSequence(const InstanceFactory& factory, const std:
   }
   return operations;
 }
+
+}  // namespace velmora

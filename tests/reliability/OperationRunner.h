@@ -11,6 +11,8 @@
 #include "tests/reliability/Operation.h"
 #include "tests/reliability/ReferenceModel.h"
 
+namespace velmora {
+
 // Creates a fresh instance answering for the component interface (one reference, the caller's).
 using InstanceFactory = std::function<IVelmoraDatabase*()>;
 
@@ -59,3 +61,5 @@ std::vector<Operation> shrinkSequence(const InstanceFactory& factory, const std:
 
 // Removes a directory tree and recreates it empty.
 void resetDirectory(const std::string& directory);
+
+}  // namespace velmora

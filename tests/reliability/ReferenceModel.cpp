@@ -8,6 +8,8 @@
 
 #include "tests/reliability/ReferenceReader.h"
 
+namespace velmora {
+
 namespace {
 
 constexpr int32_t kUnexpected = static_cast<int32_t>(0x8000FFFFu);
@@ -633,3 +635,5 @@ Outcome ReferenceModel::apply(const Operation& op) {
   }
   return outcome;
 }
+
+}  // namespace velmora

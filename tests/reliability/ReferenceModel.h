@@ -14,6 +14,8 @@
 
 #include "tests/reliability/Operation.h"
 
+namespace velmora {
+
 struct ModelNode;
 
 // What one call gave: the result code and, on success, the out-parameter (an int, a bool as 0
@@ -116,3 +118,5 @@ class ReferenceModel {
 struct ModelFailure {
   int code;
 };
+
+}  // namespace velmora

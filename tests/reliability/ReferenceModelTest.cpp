@@ -21,6 +21,8 @@
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
+using namespace velmora;
+
 namespace {
 
 // Default run: enough seeds for well over 100 000 operations in a few seconds. VELMORA_LONG=1

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace velmora {
+
 namespace {
 
 enum class Token { End, StartTag, EmptyTag, EndTag, Text, Comment };
@@ -165,3 +167,5 @@ ModelDocument readModelDocument(const std::string& bytes) {
   }
   return document;
 }
+
+}  // namespace velmora

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+
 // A node of a read document: an element (name, children) or a text (text).
 struct ModelNode {
   bool isElement = false;
@@ -27,3 +29,5 @@ struct ReadFailure {
 
 // Reads the bytes up to the first zero byte. Throws ReadFailure.
 ModelDocument readModelDocument(const std::string& bytes);
+
+}  // namespace velmora

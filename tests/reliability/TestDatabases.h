@@ -10,6 +10,8 @@
 
 #include "velmora/IVelmoraDatabase.h"
 
+namespace velmora {
+
 // employee: String name, String surname, Int age.
 inline void defineEmployee(IVelmoraDatabase& db) {
   int32_t out = 0;
@@ -32,3 +34,5 @@ inline void addEmployees(IVelmoraDatabase& db, int count, int first = 0) {
     ASSERT_EQ(db.AddRecord(&out, -1), S_OK);
   }
 }
+
+}  // namespace velmora

@@ -11,6 +11,8 @@
 #include "engine/Table.h"
 #include "engine/TableDefinition.h"
 
+namespace velmora {
+
 // A field list entry: name and type code, or for a relation field the target table's name.
 struct FieldSpec {
   std::string name;
@@ -47,3 +49,5 @@ inline int addEmployee(Table& table, const std::string& name, const std::string&
   table.setInt("age", age);
   return table.addRecord(position);
 }
+
+}  // namespace velmora

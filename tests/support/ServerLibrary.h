@@ -10,6 +10,8 @@
 #include "velmora/IVelmoraDatabase.h"
 #include "velmora/Identifiers.h"
 
+namespace velmora {
+
 class ServerLibrary {
  public:
   explicit ServerLibrary(const char* path) : handle(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
@@ -54,3 +56,5 @@ class ServerLibrary {
 constexpr HRESULT engineCode(int code) {
   return static_cast<HRESULT>(0x80040200u + static_cast<uint32_t>(code));
 }
+
+}  // namespace velmora

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace velmora {
+
 TempDir::TempDir() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/velmora-test-XXXXXX";
@@ -57,3 +59,5 @@ int countOpenDescriptors() {
   closedir(dir);
   return count - 1;  // the descriptor of the listing itself
 }
+
+}  // namespace velmora

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace velmora {
+
 class TempDir {
  public:
   TempDir();
@@ -33,3 +35,5 @@ void writeFileBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> listDirectory(const std::string& path);
 // Number of open descriptors of this process.
 int countOpenDescriptors();
+
+}  // namespace velmora

@@ -3,6 +3,8 @@
 #include "tests/support/WinCode.h"
 #include "workspace/Workspace.h"
 
+using namespace velmora;
+
 namespace {
 
 class WorkspaceTest : public ::testing::Test {

@@ -15,6 +15,8 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlWriter.h"
 
+using namespace velmora;
+
 namespace {
 
 std::string built(Database& database) {

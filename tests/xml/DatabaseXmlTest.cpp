@@ -13,6 +13,8 @@
 #include "tests/xml/XmlTestSupport.h"
 #include "xml/XmlNode.h"
 
+using namespace velmora;
+
 namespace {
 
 class DatabaseXmlTest : public TempDirTest {

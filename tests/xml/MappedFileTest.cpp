@@ -15,6 +15,8 @@
 #include "tests/xml/XmlTestSupport.h"
 #include "xml/MappedFile.h"
 
+using namespace velmora;
+
 namespace {
 
 // The message of the failure that constructing a MappedFile of path throws, or "" when none.

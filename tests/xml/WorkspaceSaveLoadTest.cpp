@@ -8,6 +8,8 @@
 #include "tests/xml/XmlTestSupport.h"
 #include "workspace/Workspace.h"
 
+using namespace velmora;
+
 namespace {
 
 void defineEmployee(Workspace& workspace) {

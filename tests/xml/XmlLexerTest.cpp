@@ -9,6 +9,8 @@
 #include "tests/support/WinCode.h"
 #include "xml/XmlLexer.h"
 
+using namespace velmora;
+
 namespace {
 
 // The tokens as "kind:text" with kinds E (empty), S (start), T (text), C (comment), / (end).

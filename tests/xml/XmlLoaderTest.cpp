@@ -12,6 +12,8 @@
 #include "tests/xml/XmlTestSupport.h"
 #include "xml/XmlLoader.h"
 
+using namespace velmora;
+
 namespace {
 
 class XmlLoaderTest : public TempDirTest {

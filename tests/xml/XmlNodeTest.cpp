@@ -7,6 +7,8 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlWriter.h"
 
+using namespace velmora;
+
 namespace {
 
 TEST(XmlNodeTest, AppendedChainsTakeTheParentOfTheNodeTheyFollow) {

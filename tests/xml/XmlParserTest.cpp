@@ -7,6 +7,8 @@
 #include "xml/XmlParser.h"
 #include "xml/XmlWriter.h"
 
+using namespace velmora;
+
 namespace {
 
 std::string reparsed(const std::string& input) {

@@ -19,6 +19,8 @@
 #include "xml/XmlParser.h"
 #include "xml/XmlStreamLoader.h"
 
+using namespace velmora;
+
 namespace {
 
 // employee (name, surname, age); dept (title, size, parent: dept); member (person: employee,

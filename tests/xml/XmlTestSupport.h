@@ -14,6 +14,8 @@
 #include "engine/TableDefinition.h"
 #include "xml/FileSystem.h"
 
+namespace velmora {
+
 struct FieldDef {
   const char* name;
   int type;
@@ -84,3 +86,5 @@ class FileSystemRestorer {
  private:
   FileSystem saved;
 };
+
+}  // namespace velmora

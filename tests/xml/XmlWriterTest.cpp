@@ -17,6 +17,8 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlWriter.h"
 
+using namespace velmora;
+
 namespace {
 
 class XmlWriterTest : public TempDirTest {
