@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "velmora/Types.h"
+#include "velmora/Version.h"
 
 #include "platform/LibraryHandle.h"
 #include "platform/MessageText.h"
@@ -23,6 +24,7 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: velmora-regsvr [-u] LIBRARY\n"
+    "       velmora-regsvr --help | --version\n"
     "Registers the component server LIBRARY in the class registry, or removes it with -u.\n"
     "The registry is $VELMORA_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/velmora/"
     "registry.reg.\n";
@@ -83,6 +85,9 @@ int main(int argc, char** argv) {
       unregister = true;
     } else if (option == "-h" || option == "--help") {
       std::cout << kUsage;
+      return 0;
+    } else if (option == "--version") {
+      std::cout << "velmora-regsvr " VELMORA_VERSION "\n";
       return 0;
     } else {
       std::cerr << "velmora-regsvr: unknown option " << option << '\n' << kUsage;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "velmora/Version.h"
+
 #include "platform/Registry.h"
 #include "tests/platform/ProcessRunner.h"
 #include "tests/platform/ScopedEnvironment.h"
@@ -89,6 +91,35 @@ TEST_F(RegSvrTest, FailuresExitNonZeroWithAReason) {
     EXPECT_EQ(result.exitCode, c.exitCode) << c.message;
     EXPECT_NE(result.standardError.find(c.message), std::string::npos) << result.standardError;
     EXPECT_EQ(result.standardOutput, "");
+  }
+  EXPECT_EQ(readFileBytes(dir.file("registry.reg")), "");  // nothing was registered
+}
+
+// --help and --version answer on stdout and exit 0 even with a library given; an unknown option
+// prints the usage on stderr and exits 2, also after -u.
+TEST_F(RegSvrTest, HelpAndVersionGoToStandardOutput) {
+  const struct {
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string standardOutput;
+    std::string errorStart;
+  } cases[] = {
+      {{"--help"}, 0, "usage: velmora-regsvr [-u] LIBRARY\n", ""},
+      {{"-u", "-h", FAKE_SERVER_A}, 0, "usage: velmora-regsvr [-u] LIBRARY\n", ""},
+      {{"--version"}, 0, "velmora-regsvr " VELMORA_VERSION "\n", ""},
+      {{"-u", "--versions", FAKE_SERVER_A},
+       2,
+       "",
+       "velmora-regsvr: unknown option --versions\nusage:"},
+      {{"--", "--version"}, 1, "", "velmora-regsvr: cannot open --version"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult result = regsvr(c.arguments);
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments[0];
+    EXPECT_EQ(result.standardOutput.substr(0, c.standardOutput.size()), c.standardOutput);
+    EXPECT_EQ(result.standardOutput.empty(), c.standardOutput.empty()) << result.standardOutput;
+    EXPECT_EQ(result.standardError.substr(0, c.errorStart.size()), c.errorStart);
+    EXPECT_EQ(result.standardError.empty(), c.errorStart.empty()) << result.standardError;
   }
   EXPECT_EQ(readFileBytes(dir.file("registry.reg")), "");  // nothing was registered
 }
