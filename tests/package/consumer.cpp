@@ -1,11 +1,14 @@
-// Creates the registered component through the installed client wrapper and counts its tables.
+// Creates the registered component through the installed client wrapper and counts its tables;
+// prints the installed headers' version first.
 #include <stdio.h>
 
 #include "velmora/Client.h"
+#include "velmora/Version.h"
 
 using namespace velmora;
 
 int main() {
+  printf("velmora %s\n", VELMORA_VERSION);
   try {
     ComInitializer com;
     DatabaseClient client("consumer", 1);
