@@ -136,7 +136,6 @@ int schema(const std::vector<std::string>& arguments) {
 
 int check(const std::vector<std::string>& arguments) {
   const std::string& path = arguments[0];
-  ProgressLine progress("checking", fileSize(path));
   const SchemaDescription description = DatabaseFile::check(path);
   long long records = 0;
   for (const TableSchema& table : description.tables) records += table.recordCount;

@@ -25,7 +25,9 @@ namespace {
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-std::string readWholeFile(const std::string& path) {
+// The file's bytes from the start; with untilText, reading stops at the first chunk that
+// completes that text (the whole file when it never appears).
+std::string readFile(const std::string& path, std::string_view untilText = {}) {
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) throw CommandError(path + ": " + strerror(errno));
   std::string bytes;
@@ -39,7 +41,9 @@ std::string readWholeFile(const std::string& path) {
       throw CommandError(path + ": " + strerror(error));
     }
     if (got == 0) break;
+    const size_t searchFrom = bytes.size() > untilText.size() ? bytes.size() - untilText.size() : 0;
     bytes.append(chunk, static_cast<size_t>(got));
+    if (!untilText.empty() && bytes.find(untilText, searchFrom) != std::string::npos) break;
   }
   ::close(descriptor);
   return bytes;
@@ -541,9 +545,20 @@ int parseType(const std::string& text) {
 
 LoadedDatabase DatabaseFile::read(const std::string& path) {
   LoadedDatabase loaded;
-  {
-    const std::string bytes = readWholeFile(path);
-    loaded.fileBytes = static_cast<long long>(bytes.size());
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) loaded.fileBytes = static_cast<long long>(status.st_size);
+  // A file with a schema describes itself in its first bytes: the records are left to the
+  // library's loader. Only a file without one is read through to infer its tables.
+  bool described = false;
+  try {
+    const std::string head = readFile(path, "</info>");
+    loaded.schema = Scanner(path, head, false).scan(true);
+    described = loaded.schema.hasSchema;
+  } catch (const CommandError&) {
+    described = false;  // cut off inside a token, or unreadable: the whole file decides
+  }
+  if (!described) {
+    const std::string bytes = readFile(path);
     loaded.schema = Scanner(path, bytes, false).scan(true);
   }
   loaded.database = buildDatabase(path, loaded.schema);
@@ -564,7 +579,7 @@ LoadedDatabase DatabaseFile::read(const std::string& path) {
 }
 
 SchemaDescription DatabaseFile::check(const std::string& path) {
-  const std::string bytes = readWholeFile(path);
+  const std::string bytes = readFile(path);
   SchemaDescription description = Scanner(path, bytes, true).scan(false);
   if (description.hasSchema) buildDatabase(path, description);  // relation targets resolve
   return description;
@@ -598,9 +613,10 @@ void DatabaseFile::write(const std::string& path, Database& database, bool withS
   // bytes are then written from it, so the target is only ever replaced by a complete file.
   const std::string scratch = path + ".velmora-scratch";
   std::string oneLine;
+  errno = 0;  // so a failure's reason below is the save's own
   try {
     DatabaseWriter(database).save(scratch);
-    oneLine = readWholeFile(scratch);
+    oneLine = readFile(scratch);
     ::unlink(scratch.c_str());
     if (withSchema) {
       const size_t at = oneLine.find(kVersionEnd);
