@@ -9,11 +9,6 @@ namespace velmora {
 
 namespace {
 
-bool isEngineFailure(HRESULT code) {
-  const uint32_t bits = static_cast<uint32_t>(code);
-  return code < 0 && ((bits >> 16) & 0x1FFF) == 4 && (bits & 0xFFFF) > 0x200;
-}
-
 // The one place where a failed result code becomes the client's exception.
 void check(HRESULT result) {
   if (result < 0) throw Exception(result, "error");
@@ -23,14 +18,11 @@ void check(HRESULT result) {
 
 std::string Exception::description() const {
   if (code >= 0) return std::string();
-  if (isEngineFailure(code)) return "an exception has been raised in the COM object";
+  if (isEngineResult(code)) return "an exception has been raised in the COM object";
   return messageText(code);
 }
 
-int Exception::errorNumber() const {
-  if (!isEngineFailure(code)) return 0;
-  return static_cast<int>(static_cast<uint32_t>(code) & 0xFFFF) - 0x200;
-}
+int Exception::errorNumber() const { return engineErrorNumber(code); }
 
 ComInitializer::ComInitializer() {
   const HRESULT result = CoInitialize(nullptr);
@@ -39,36 +31,19 @@ ComInitializer::ComInitializer() {
 
 ComInitializer::~ComInitializer() { CoUninitialize(); }
 
-ComponentInstance::ComponentInstance(const GUID& clsid) {
+// When asking for the interface or CreateDatabase fails, the references taken so far are
+// released on the way out.
+DatabaseClient::DatabaseClient(const std::string& databaseName, int flag) {
   void* created = nullptr;
-  const HRESULT result = CoCreateInstance(
-      clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, &created);
+  HRESULT result =
+      CoCreateInstance(CLSID_VelmoraDatabase, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                       IID_IUnknown, &created);
   if (result < 0) throw Exception(result, "Couldn't create instance");
-  unknown = static_cast<IUnknown*>(created);
-}
-
-ComponentInstance::~ComponentInstance() {
-  if (unknown != nullptr) unknown->Release();
-}
-
-void* ComponentInstance::acquireInterface(const GUID& iid) {
-  void* result = nullptr;
-  const HRESULT code = unknown->QueryInterface(iid, &result);
-  if (code < 0) throw Exception(code, "Couldn't acquire interface");
-  return result;
-}
-
-InterfacePointer::InterfacePointer(InterfaceProvider& provider)
-    : pointer(static_cast<IVelmoraDatabase*>(provider.acquireInterface(IID_IVelmoraDatabase))) {}
-
-InterfacePointer::~InterfacePointer() {
-  if (pointer != nullptr) pointer->Release();
-}
-
-// When acquiring the interface or CreateDatabase fails, the members built so far are released
-// by the language (interface pointer first, then the IUnknown reference).
-DatabaseClient::DatabaseClient(const std::string& databaseName, int flag)
-    : ComponentInstance(CLSID_VelmoraDatabase), pointer(*this) {
+  const std::unique_ptr<IUnknown, Releaser> unknown(static_cast<IUnknown*>(created));
+  void* acquired = nullptr;
+  result = unknown->QueryInterface(IID_IVelmoraDatabase, &acquired);
+  if (result < 0) throw Exception(result, "Couldn't acquire interface");
+  pointer.reset(static_cast<IVelmoraDatabase*>(acquired));
   check(pointer->CreateDatabase(databaseName.c_str(), flag));
 }
 

@@ -1,5 +1,6 @@
 #include "component/ComponentObject.h"
 
+#include "velmora/Codes.h"
 #include "velmora/Identifiers.h"
 
 #include "component/ServerModule.h"
@@ -26,7 +27,7 @@ HRESULT guardCall(Body&& body) noexcept {
     body();
     return S_OK;
   } catch (const Win::Exception& e) {
-    return static_cast<HRESULT>(0x80040000u | static_cast<uint32_t>(e.getCode() + 0x200));
+    return engineResult(e.getCode());
   } catch (...) {  // std::bad_alloc, null caller pointers, anything unforeseen
     return E_UNEXPECTED;
   }

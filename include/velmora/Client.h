@@ -4,9 +4,11 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 
+#include "velmora/Codes.h"
 #include "velmora/IVelmoraDatabase.h"
 #include "velmora/Types.h"
 
@@ -40,49 +42,17 @@ class ComInitializer {
   ComInitializer& operator=(const ComInitializer&) = delete;
 };
 
-class InterfaceProvider {
+// One component object, so one database; holds one reference to its interface. Every method
+// calls the interface operation of the same name and throws Exception(result, "error") when it
+// fails; texts are copied at once. Field types are the k...Field constants of velmora/Codes.h.
+// Not thread-safe.
+class DatabaseClient {
  public:
-  // The returned reference belongs to the caller.
-  virtual void* acquireInterface(const GUID& iid) = 0;
-
- protected:
-  ~InterfaceProvider() = default;
-};
-
-// Holds one created object's IUnknown reference.
-class ComponentInstance : public InterfaceProvider {
- public:
-  explicit ComponentInstance(
-      const GUID& clsid);  // throws Exception(result, "Couldn't create instance")
-  ~ComponentInstance();
-  ComponentInstance(const ComponentInstance&) = delete;
-  ComponentInstance& operator=(const ComponentInstance&) = delete;
-  // Throws Exception(result, "Couldn't acquire interface").
-  void* acquireInterface(const GUID& iid) override;
-
- private:
-  IUnknown* unknown = nullptr;
-};
-
-// Owns one reference to the component interface.
-class InterfacePointer {
- public:
-  explicit InterfacePointer(InterfaceProvider& provider);
-  ~InterfacePointer();
-  InterfacePointer(const InterfacePointer&) = delete;
-  InterfacePointer& operator=(const InterfacePointer&) = delete;
-  IVelmoraDatabase* operator->() const { return pointer; }
-  IVelmoraDatabase* get() const { return pointer; }
-
- private:
-  IVelmoraDatabase* pointer;
-};
-
-// One component object, so one database. Every method calls the interface operation of the same
-// name and throws Exception(result, "error") when it fails; texts are copied at once.
-class DatabaseClient : public ComponentInstance {
- public:
+  // Creates the object (Exception(result, "Couldn't create instance")), asks it for the
+  // interface (Exception(result, "Couldn't acquire interface")) and calls CreateDatabase.
   DatabaseClient(const std::string& databaseName, int flag);
+  DatabaseClient(DatabaseClient&&) = default;
+  DatabaseClient& operator=(DatabaseClient&&) = default;
 
   void CreateTemporaryTable();
   int AddField(const std::string& name, int type);
@@ -137,7 +107,10 @@ class DatabaseClient : public ComponentInstance {
   int GetTableCount();
 
  private:
-  InterfacePointer pointer;
+  struct Releaser {
+    void operator()(IUnknown* object) const { object->Release(); }
+  };
+  std::unique_ptr<IVelmoraDatabase, Releaser> pointer;
 };
 
 }  // namespace velmora
