@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/Registry.h"
-#include "tests/platform/ProcessRunner.h"
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/ProcessRunner.h"
 
 using namespace velmora;
 
