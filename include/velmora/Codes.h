@@ -58,6 +58,8 @@ struct ErrorNumber {
     ChildTableNotFound = 12,     // the table is no child table of the record's table
     ChildIndexOutOfRange = 13,   // position beyond the record's children
     IndexOutOfRange = 14,        // table, field, record or position outside the slots
+    NoSchema = 15,               // the file carries no table definitions
+    NameNotWritable = 16,        // a name cannot be written to a file
     CannotOpenForReading = 101,  // a load could not open, read or parse the file
     CannotOpenForWriting = 102,  // a save could not create or write the file
     NotParsedToEnd = 103,        // text after the document

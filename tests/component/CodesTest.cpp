@@ -28,6 +28,8 @@ TEST(CodesTest, PublicNumbersMatchTheEngine) {
       {ErrorNumber::ChildTableNotFound, kChildTableNotFound},
       {ErrorNumber::ChildIndexOutOfRange, kChildIndexOutOfRange},
       {ErrorNumber::IndexOutOfRange, kIndexOutOfRange},
+      {ErrorNumber::NoSchema, kNoSchema},
+      {ErrorNumber::NameNotWritable, kNameNotWritable},
       {ErrorNumber::CannotOpenForReading, kCannotOpenForReading},
       {ErrorNumber::CannotOpenForWriting, kCannotOpenForWriting},
       {ErrorNumber::NotParsedToEnd, kNotParsedToEnd},
