@@ -9,9 +9,16 @@ namespace velmora {
 
 namespace {
 
-// The one place where a failed result code becomes the client's exception.
-void check(HRESULT result) {
-  if (result < 0) throw Exception(result, "error");
+// The one place where a failed result code becomes the client's exception: the object's error
+// text when it has one to give (second interface), "error" otherwise.
+void check(HRESULT result, IVelmoraDatabase2* explaining = nullptr) {
+  if (result >= 0) return;
+  const char* detail = nullptr;
+  if (explaining != nullptr && explaining->GetLastErrorText(&detail) >= 0 && detail != nullptr &&
+      *detail != '\0') {
+    throw Exception(result, detail);
+  }
+  throw Exception(result, "error");
 }
 
 }  // namespace
@@ -44,6 +51,10 @@ DatabaseClient::DatabaseClient(const std::string& databaseName, int flag) {
   result = unknown->QueryInterface(IID_IVelmoraDatabase, &acquired);
   if (result < 0) throw Exception(result, "Couldn't acquire interface");
   pointer.reset(static_cast<IVelmoraDatabase*>(acquired));
+  acquired = nullptr;
+  if (unknown->QueryInterface(IID_IVelmoraDatabase2, &acquired) >= 0) {
+    secondPointer.reset(static_cast<IVelmoraDatabase2*>(acquired));
+  }
   check(pointer->CreateDatabase(databaseName.c_str(), flag));
 }
 
@@ -312,6 +323,59 @@ int DatabaseClient::GetTableCount() {
   int32_t out = 0;
   check(pointer->GetTableCount(&out));
   return out;
+}
+
+IVelmoraDatabase2& DatabaseClient::second() {
+  if (secondPointer == nullptr) throw Exception(E_NOINTERFACE, "Couldn't acquire interface");
+  return *secondPointer;
+}
+
+bool DatabaseClient::saveWithSchema(const std::string& fileName) {
+  uint8_t out = 0;
+  check(second().SaveWithSchema(fileName.c_str(), &out), secondPointer.get());
+  return out != 0;
+}
+
+bool DatabaseClient::open(const std::string& fileName) {
+  uint8_t out = 0;
+  check(second().Open(fileName.c_str(), &out), secondPointer.get());
+  return out != 0;
+}
+
+int32_t DatabaseClient::findString(const std::string& table, const std::string& field,
+                                   const std::string& value, int32_t from) {
+  int32_t out = 0;
+  check(second().FindString(table.c_str(), field.c_str(), value.c_str(), from, &out),
+        secondPointer.get());
+  return out;
+}
+
+int32_t DatabaseClient::findInt(const std::string& table, const std::string& field, int32_t value,
+                                int32_t from) {
+  int32_t out = 0;
+  check(second().FindInt(table.c_str(), field.c_str(), value, from, &out), secondPointer.get());
+  return out;
+}
+
+std::string DatabaseClient::databaseName() {
+  const char* out = nullptr;
+  check(second().GetDatabaseName(&out), secondPointer.get());
+  return std::string(out);
+}
+
+std::string DatabaseClient::version() {
+  const char* out = nullptr;
+  check(second().GetVersion(&out), secondPointer.get());
+  return std::string(out);
+}
+
+std::vector<int32_t> DatabaseClient::records(const std::string& table) {
+  std::vector<int32_t> existing;
+  const int count = GetRecordCount(table);
+  for (int32_t record = 0; record < count; ++record) {
+    if (RecordExists(table, record)) existing.push_back(record);
+  }
+  return existing;
 }
 
 }  // namespace velmora

@@ -22,8 +22,10 @@ using HRESULT = long;
 #include "velmora/Client.h"
 #include "velmora/Codes.h"
 #include "velmora/IVelmoraDatabase.h"
+#include "velmora/IVelmoraDatabase2.h"
 #include "velmora/Identifiers.h"
 #include "velmora/Types.h"
+#include "velmora/Version.h"
 
 TEST(PublicHeadersTest, LeaveTheCallersGlobalNamesAlone) {
   static_assert(std::is_same_v<HRESULT, long>);
