@@ -9,28 +9,27 @@ namespace velmora {
 
 namespace {
 
-bool isEngineFailure(HRESULT code) {
-  const uint32_t bits = static_cast<uint32_t>(code);
-  return code < 0 && ((bits >> 16) & 0x1FFF) == 4 && (bits & 0xFFFF) > 0x200;
-}
-
-// The one place where a failed result code becomes the client's exception.
-void check(HRESULT result) {
-  if (result < 0) throw Exception(result, "error");
+// The one place where a failed result code becomes the client's exception: the object's error
+// text when it has one to give (second interface), "error" otherwise.
+void check(HRESULT result, IVelmoraDatabase2* explaining = nullptr) {
+  if (result >= 0) return;
+  const char* detail = nullptr;
+  if (explaining != nullptr && explaining->GetLastErrorText(&detail) >= 0 && detail != nullptr &&
+      *detail != '\0') {
+    throw Exception(result, detail);
+  }
+  throw Exception(result, "error");
 }
 
 }  // namespace
 
 std::string Exception::description() const {
   if (code >= 0) return std::string();
-  if (isEngineFailure(code)) return "an exception has been raised in the COM object";
+  if (isEngineResult(code)) return "an exception has been raised in the COM object";
   return messageText(code);
 }
 
-int Exception::errorNumber() const {
-  if (!isEngineFailure(code)) return 0;
-  return static_cast<int>(static_cast<uint32_t>(code) & 0xFFFF) - 0x200;
-}
+int Exception::errorNumber() const { return engineErrorNumber(code); }
 
 ComInitializer::ComInitializer() {
   const HRESULT result = CoInitialize(nullptr);
@@ -39,36 +38,23 @@ ComInitializer::ComInitializer() {
 
 ComInitializer::~ComInitializer() { CoUninitialize(); }
 
-ComponentInstance::ComponentInstance(const GUID& clsid) {
+// When asking for the interface or CreateDatabase fails, the references taken so far are
+// released on the way out.
+DatabaseClient::DatabaseClient(const std::string& databaseName, int flag) {
   void* created = nullptr;
-  const HRESULT result = CoCreateInstance(
-      clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, &created);
+  HRESULT result =
+      CoCreateInstance(CLSID_VelmoraDatabase, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                       IID_IUnknown, &created);
   if (result < 0) throw Exception(result, "Couldn't create instance");
-  unknown = static_cast<IUnknown*>(created);
-}
-
-ComponentInstance::~ComponentInstance() {
-  if (unknown != nullptr) unknown->Release();
-}
-
-void* ComponentInstance::acquireInterface(const GUID& iid) {
-  void* result = nullptr;
-  const HRESULT code = unknown->QueryInterface(iid, &result);
-  if (code < 0) throw Exception(code, "Couldn't acquire interface");
-  return result;
-}
-
-InterfacePointer::InterfacePointer(InterfaceProvider& provider)
-    : pointer(static_cast<IVelmoraDatabase*>(provider.acquireInterface(IID_IVelmoraDatabase))) {}
-
-InterfacePointer::~InterfacePointer() {
-  if (pointer != nullptr) pointer->Release();
-}
-
-// When acquiring the interface or CreateDatabase fails, the members built so far are released
-// by the language (interface pointer first, then the IUnknown reference).
-DatabaseClient::DatabaseClient(const std::string& databaseName, int flag)
-    : ComponentInstance(CLSID_VelmoraDatabase), pointer(*this) {
+  const std::unique_ptr<IUnknown, Releaser> unknown(static_cast<IUnknown*>(created));
+  void* acquired = nullptr;
+  result = unknown->QueryInterface(IID_IVelmoraDatabase, &acquired);
+  if (result < 0) throw Exception(result, "Couldn't acquire interface");
+  pointer.reset(static_cast<IVelmoraDatabase*>(acquired));
+  acquired = nullptr;
+  if (unknown->QueryInterface(IID_IVelmoraDatabase2, &acquired) >= 0) {
+    secondPointer.reset(static_cast<IVelmoraDatabase2*>(acquired));
+  }
   check(pointer->CreateDatabase(databaseName.c_str(), flag));
 }
 
@@ -337,6 +323,59 @@ int DatabaseClient::GetTableCount() {
   int32_t out = 0;
   check(pointer->GetTableCount(&out));
   return out;
+}
+
+IVelmoraDatabase2& DatabaseClient::second() {
+  if (secondPointer == nullptr) throw Exception(E_NOINTERFACE, "Couldn't acquire interface");
+  return *secondPointer;
+}
+
+bool DatabaseClient::saveWithSchema(const std::string& fileName) {
+  uint8_t out = 0;
+  check(second().SaveWithSchema(fileName.c_str(), &out), secondPointer.get());
+  return out != 0;
+}
+
+bool DatabaseClient::open(const std::string& fileName) {
+  uint8_t out = 0;
+  check(second().Open(fileName.c_str(), &out), secondPointer.get());
+  return out != 0;
+}
+
+int32_t DatabaseClient::findString(const std::string& table, const std::string& field,
+                                   const std::string& value, int32_t from) {
+  int32_t out = 0;
+  check(second().FindString(table.c_str(), field.c_str(), value.c_str(), from, &out),
+        secondPointer.get());
+  return out;
+}
+
+int32_t DatabaseClient::findInt(const std::string& table, const std::string& field, int32_t value,
+                                int32_t from) {
+  int32_t out = 0;
+  check(second().FindInt(table.c_str(), field.c_str(), value, from, &out), secondPointer.get());
+  return out;
+}
+
+std::string DatabaseClient::databaseName() {
+  const char* out = nullptr;
+  check(second().GetDatabaseName(&out), secondPointer.get());
+  return std::string(out);
+}
+
+std::string DatabaseClient::version() {
+  const char* out = nullptr;
+  check(second().GetVersion(&out), secondPointer.get());
+  return std::string(out);
+}
+
+std::vector<int32_t> DatabaseClient::records(const std::string& table) {
+  std::vector<int32_t> existing;
+  const int count = GetRecordCount(table);
+  for (int32_t record = 0; record < count; ++record) {
+    if (RecordExists(table, record)) existing.push_back(record);
+  }
+  return existing;
 }
 
 }  // namespace velmora

@@ -16,9 +16,9 @@ void write(const std::string& text) { fputs(text.c_str(), stdout); }
 
 void defineEmployee(DatabaseClient& client) {
   client.CreateTemporaryTable();
-  client.AddField("name", 1);
-  client.AddField("surname", 1);
-  client.AddField("age", 0);
+  client.AddField("name", kStringField);
+  client.AddField("surname", kStringField);
+  client.AddField("age", kIntField);
   client.CreateTable("employee");
 }
 

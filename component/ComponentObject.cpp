@@ -1,6 +1,10 @@
 #include "component/ComponentObject.h"
 
+#include <new>
+
+#include "velmora/Codes.h"
 #include "velmora/Identifiers.h"
+#include "velmora/Version.h"
 
 #include "component/ServerModule.h"
 #include "engine/Errors.h"
@@ -19,30 +23,96 @@ void requireNonNull(const Pointers*... pointers) {
   if ((isNull(pointers) || ...)) throw NullArgument();
 }
 
-// The only place failures become result codes.
-template <typename Body>
-HRESULT guardCall(Body&& body) noexcept {
-  try {
-    body();
-    return S_OK;
-  } catch (const Win::Exception& e) {
-    return static_cast<HRESULT>(0x80040000u | static_cast<uint32_t>(e.getCode() + 0x200));
-  } catch (...) {  // std::bad_alloc, null caller pointers, anything unforeseen
-    return E_UNEXPECTED;
-  }
-}
-
 uint8_t toByte(bool value) { return value ? 1 : 0; }
 
 // The engine's stored text; a static empty text, never null, for an empty one.
 const char* toText(const std::string& text) { return text.empty() ? "" : text.c_str(); }
 
+// `"text"`, for quoting a name in an error text.
+std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
+
 }  // namespace
+
+template <typename Body>
+HRESULT ComponentObject::guardCall(const CallNames& names, Body&& body) noexcept {
+  const char* fixedText = "unexpected failure";
+  try {
+    body();
+    lastError.clear();
+    return S_OK;
+  } catch (const Win::Exception& e) {
+    try {
+      lastError = describeFailure(e.getCode(), e.getMessage(), names);
+    } catch (...) {  // no memory left for the text
+      lastError.clear();
+    }
+    return engineResult(e.getCode());
+  } catch (const NullArgument&) {
+    fixedText = "a text or out-parameter pointer is null";
+  } catch (const std::bad_alloc&) {
+    fixedText = "out of memory";
+  } catch (...) {  // anything unforeseen
+  }
+  try {
+    lastError = fixedText;
+  } catch (...) {
+    lastError.clear();
+  }
+  return E_UNEXPECTED;
+}
+
+// An unknown name is quoted on its own; every other failure is the engine's message followed by
+// the names the call was about.
+std::string ComponentObject::describeFailure(int code, const std::string& message,
+                                             const CallNames& names) const {
+  // A field named without its table belongs to the current table.
+  const Table* current = workspace.getCurrentTable();
+  const char* fieldOwner = names.table;
+  std::string currentName;
+  if (fieldOwner == nullptr && names.field != nullptr && current != nullptr) {
+    currentName = workspace.getTableName(current->getIndex());
+    fieldOwner = currentName.c_str();
+  }
+  if (code == kNameNotFound.code) {
+    if (names.table != nullptr && !isTableName(names.table)) {
+      return "unknown table " + quoted(names.table);
+    }
+    if (names.childTable != nullptr && !isTableName(names.childTable)) {
+      return "unknown table " + quoted(names.childTable);
+    }
+    if (names.field != nullptr && fieldOwner != nullptr) {
+      return "unknown field " + quoted(names.field) + " in table " + quoted(fieldOwner);
+    }
+  }
+  std::string context;
+  const auto add = [&context](const char* what, const char* name) {
+    if (name == nullptr) return;
+    context += context.empty() ? " (" : ", ";
+    context += std::string(what) + " " + quoted(name);
+  };
+  add("table", fieldOwner);
+  add("field", names.field);
+  add("child table", names.childTable);
+  add("file", names.file);
+  if (!context.empty()) context += ")";
+  return message + context;
+}
+
+bool ComponentObject::isTableName(const char* name) const {
+  try {
+    workspace.getTableIndex(name);
+    return true;
+  } catch (const Win::Exception&) {
+    return false;
+  }
+}
 
 HRESULT ComponentObject::QueryInterface(const GUID& iid, void** out) {
   if (out == nullptr) return E_POINTER;
-  if (iid != IID_IUnknown && iid != IID_IVelmoraDatabase) return E_NOINTERFACE;
-  *out = static_cast<IVelmoraDatabase*>(this);
+  if (iid != IID_IUnknown && iid != IID_IVelmoraDatabase && iid != IID_IVelmoraDatabase2) {
+    return E_NOINTERFACE;
+  }
+  *out = static_cast<IVelmoraDatabase2*>(this);  // one address for all three
   AddRef();
   return S_OK;
 }
@@ -96,7 +166,7 @@ HRESULT ComponentObject::ChooseTableAt(int32_t table) {
 }
 
 HRESULT ComponentObject::ChooseTable(const char* table) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table);
     workspace.chooseTable(table);
   });
@@ -118,21 +188,21 @@ HRESULT ComponentObject::SetLongAt(int32_t field, int32_t value) {
 }
 
 HRESULT ComponentObject::SetString(const char* field, const char* value) {
-  return guardCall([&] {
+  return guardCall({nullptr, field}, [&] {
     requireNonNull(field, value);
     workspace.setString(field, value);
   });
 }
 
 HRESULT ComponentObject::SetLong(const char* field, int32_t value) {
-  return guardCall([&] {
+  return guardCall({nullptr, field}, [&] {
     requireNonNull(field);
     workspace.setLong(field, value);
   });
 }
 
 HRESULT ComponentObject::SetInt(const char* field, int32_t value) {
-  return guardCall([&] {
+  return guardCall({nullptr, field}, [&] {
     requireNonNull(field);
     workspace.setInt(field, value);
   });
@@ -143,7 +213,7 @@ HRESULT ComponentObject::SetRelationAt(int32_t field, int32_t value) {
 }
 
 HRESULT ComponentObject::SetRelation(const char* field, int32_t value) {
-  return guardCall([&] {
+  return guardCall({nullptr, field}, [&] {
     requireNonNull(field);
     workspace.setRelation(field, value);
   });
@@ -164,7 +234,7 @@ HRESULT ComponentObject::RecordExistsAt(int32_t table, int32_t record, uint8_t* 
 }
 
 HRESULT ComponentObject::RecordExists(const char* table, int32_t record, uint8_t* exists) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table, exists);
     *exists = toByte(workspace.recordExists(table, record));
   });
@@ -178,7 +248,7 @@ HRESULT ComponentObject::GetRecordCountAt(int32_t table, int32_t* count) {
 }
 
 HRESULT ComponentObject::GetRecordCount(const char* table, int32_t* count) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table, count);
     *count = workspace.getRecordCount(table);
   });
@@ -189,7 +259,7 @@ HRESULT ComponentObject::DeleteRecordAt(int32_t table, int32_t record) {
 }
 
 HRESULT ComponentObject::DeleteRecord(const char* table, int32_t record) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table);
     workspace.deleteRecord(table, record);
   });
@@ -203,7 +273,7 @@ HRESULT ComponentObject::GetFieldTypeAt(int32_t table, const char* field, int32_
 }
 
 HRESULT ComponentObject::GetFieldType(const char* table, const char* field, int32_t* type) {
-  return guardCall([&] {
+  return guardCall({table, field}, [&] {
     requireNonNull(table, field, type);
     *type = workspace.getFieldType(table, field);
   });
@@ -217,7 +287,7 @@ HRESULT ComponentObject::GetRelationTargetAt(int32_t table, int32_t field, const
 }
 
 HRESULT ComponentObject::GetRelationTarget(const char* table, int32_t field, const char** target) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table, target);
     *target = toText(workspace.getRelationTarget(table, field));
   });
@@ -231,7 +301,7 @@ HRESULT ComponentObject::GetFieldIndexAt(int32_t table, const char* field, int32
 }
 
 HRESULT ComponentObject::GetFieldIndex(const char* table, const char* field, int32_t* index) {
-  return guardCall([&] {
+  return guardCall({table, field}, [&] {
     requireNonNull(table, field, index);
     *index = workspace.getFieldIndex(table, field);
   });
@@ -245,7 +315,7 @@ HRESULT ComponentObject::GetFieldNameAt(int32_t table, int32_t field, const char
 }
 
 HRESULT ComponentObject::GetFieldName(const char* table, int32_t field, const char** name) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table, name);
     *name = toText(workspace.getFieldName(table, field));
   });
@@ -259,7 +329,7 @@ HRESULT ComponentObject::GetFieldCountAt(int32_t table, int32_t* count) {
 }
 
 HRESULT ComponentObject::GetFieldCount(const char* table, int32_t* count) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table, count);
     *count = workspace.getFieldCount(table);
   });
@@ -274,7 +344,7 @@ HRESULT ComponentObject::GetIntAt(int32_t table, int32_t record, int32_t field, 
 
 HRESULT ComponentObject::GetInt(const char* table, int32_t record, const char* field,
                                 int32_t* value) {
-  return guardCall([&] {
+  return guardCall({table, field}, [&] {
     requireNonNull(table, field, value);
     *value = workspace.getInt(table, record, field);
   });
@@ -289,7 +359,7 @@ HRESULT ComponentObject::GetLongAt(int32_t table, int32_t record, int32_t field,
 
 HRESULT ComponentObject::GetLong(const char* table, int32_t record, const char* field,
                                  int32_t* value) {
-  return guardCall([&] {
+  return guardCall({table, field}, [&] {
     requireNonNull(table, field, value);
     *value = workspace.getLong(table, record, field);
   });
@@ -305,7 +375,7 @@ HRESULT ComponentObject::GetStringAt(int32_t table, int32_t record, int32_t fiel
 
 HRESULT ComponentObject::GetString(const char* table, int32_t record, const char* field,
                                    const char** value) {
-  return guardCall([&] {
+  return guardCall({table, field}, [&] {
     requireNonNull(table, field, value);
     *value = toText(workspace.getString(table, record, field));
   });
@@ -321,7 +391,7 @@ HRESULT ComponentObject::GetRelationAt(int32_t table, int32_t record, int32_t fi
 
 HRESULT ComponentObject::GetRelation(const char* table, int32_t record, const char* field,
                                      int32_t* value) {
-  return guardCall([&] {
+  return guardCall({table, field}, [&] {
     requireNonNull(table, field, value);
     *value = workspace.getRelation(table, record, field);
   });
@@ -337,7 +407,7 @@ HRESULT ComponentObject::GetChildCountAt(int32_t table, int32_t record, int32_t 
 
 HRESULT ComponentObject::GetChildCount(const char* table, int32_t record, const char* childTable,
                                        int32_t* count) {
-  return guardCall([&] {
+  return guardCall({table, nullptr, childTable}, [&] {
     requireNonNull(table, childTable, count);
     *count = workspace.getChildCount(table, record, childTable);
   });
@@ -353,21 +423,21 @@ HRESULT ComponentObject::GetChildAt(int32_t table, int32_t record, int32_t child
 
 HRESULT ComponentObject::GetChild(const char* table, int32_t record, const char* childTable,
                                   int32_t position, int32_t* child) {
-  return guardCall([&] {
+  return guardCall({table, nullptr, childTable}, [&] {
     requireNonNull(table, childTable, child);
     *child = workspace.getChild(table, record, childTable, position);
   });
 }
 
 HRESULT ComponentObject::Load(const char* fileName, uint8_t* loaded) {
-  return guardCall([&] {
+  return guardCall({nullptr, nullptr, nullptr, fileName}, [&] {
     requireNonNull(fileName, loaded);
     *loaded = toByte(workspace.load(fileName));
   });
 }
 
 HRESULT ComponentObject::Save(const char* fileName, uint8_t* saved) {
-  return guardCall([&] {
+  return guardCall({nullptr, nullptr, nullptr, fileName}, [&] {
     requireNonNull(fileName, saved);
     *saved = toByte(workspace.save(fileName));
   });
@@ -385,7 +455,7 @@ HRESULT ComponentObject::TableExists(int32_t table, uint8_t* exists) {
 }
 
 HRESULT ComponentObject::GetTableIndex(const char* table, int32_t* index) {
-  return guardCall([&] {
+  return guardCall({table}, [&] {
     requireNonNull(table, index);
     *index = workspace.getTableIndex(table);
   });
@@ -407,6 +477,56 @@ HRESULT ComponentObject::GetTableCount(int32_t* count) {
     requireNonNull(count);
     *count = workspace.getTableCount();
   });
+}
+
+HRESULT ComponentObject::SaveWithSchema(const char* fileName, uint8_t* saved) {
+  return guardCall({nullptr, nullptr, nullptr, fileName}, [&] {
+    requireNonNull(fileName, saved);
+    *saved = toByte(workspace.saveWithSchema(fileName));
+  });
+}
+
+HRESULT ComponentObject::Open(const char* fileName, uint8_t* loaded) {
+  return guardCall({nullptr, nullptr, nullptr, fileName}, [&] {
+    requireNonNull(fileName, loaded);
+    *loaded = toByte(workspace.open(fileName));
+  });
+}
+
+// Neither this nor GetVersion changes the text it hands out.
+HRESULT ComponentObject::GetLastErrorText(const char** text) {
+  if (text == nullptr) return E_UNEXPECTED;
+  *text = lastError.c_str();
+  return S_OK;
+}
+
+HRESULT ComponentObject::FindString(const char* table, const char* field, const char* value,
+                                    int32_t from, int32_t* record) {
+  return guardCall({table, field}, [&] {
+    requireNonNull(table, field, value, record);
+    *record = workspace.findString(table, field, value, from);
+  });
+}
+
+HRESULT ComponentObject::FindInt(const char* table, const char* field, int32_t value, int32_t from,
+                                 int32_t* record) {
+  return guardCall({table, field}, [&] {
+    requireNonNull(table, field, record);
+    *record = workspace.findInt(table, field, value, from);
+  });
+}
+
+HRESULT ComponentObject::GetDatabaseName(const char** name) {
+  return guardCall([&] {
+    requireNonNull(name);
+    *name = toText(workspace.getDatabaseName());
+  });
+}
+
+HRESULT ComponentObject::GetVersion(const char** version) {
+  if (version == nullptr) return E_UNEXPECTED;
+  *version = VELMORA_VERSION;
+  return S_OK;
 }
 
 }  // namespace velmora

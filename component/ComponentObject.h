@@ -1,9 +1,10 @@
-// ComponentObject: the component interface over one Workspace.
+// ComponentObject: both component interfaces over one Workspace.
 #pragma once
 
 #include <atomic>
+#include <string>
 
-#include "velmora/IVelmoraDatabase.h"
+#include "velmora/IVelmoraDatabase2.h"
 
 #include "workspace/Workspace.h"
 
@@ -12,9 +13,9 @@ namespace velmora {
 // One instance, one database: the Workspace is held by value and dies with the object on its
 // last Release. Each method is one guarded body (see ComponentObject.cpp): texts are copied in,
 // the Workspace operation of the same name runs, the out-parameter is written only after it
-// returned, and every failure becomes a result code. Only the reference count is thread-safe;
-// one object serves one caller at a time.
-class ComponentObject final : public IVelmoraDatabase {
+// returned, and every failure becomes a result code and a sentence for GetLastErrorText. Only the
+// reference count is thread-safe; one object serves one caller at a time.
+class ComponentObject final : public IVelmoraDatabase2 {
  public:
   HRESULT QueryInterface(const GUID& iid, void** out) override;
   uint32_t AddRef() override;
@@ -79,9 +80,38 @@ class ComponentObject final : public IVelmoraDatabase {
   HRESULT DeleteTable(int32_t table) override;
   HRESULT GetTableCount(int32_t* count) override;
 
+  HRESULT SaveWithSchema(const char* fileName, uint8_t* saved) override;
+  HRESULT Open(const char* fileName, uint8_t* loaded) override;
+  HRESULT GetLastErrorText(const char** text) override;
+  HRESULT FindString(const char* table, const char* field, const char* value, int32_t from,
+                     int32_t* record) override;
+  HRESULT FindInt(const char* table, const char* field, int32_t value, int32_t from,
+                  int32_t* record) override;
+  HRESULT GetDatabaseName(const char** name) override;
+  HRESULT GetVersion(const char** version) override;
+
  private:
+  // The names a call was given, quoted in its error text; null where the call has none.
+  struct CallNames {
+    const char* table = nullptr;
+    const char* field = nullptr;  // of table, or of the current table without one
+    const char* childTable = nullptr;
+    const char* file = nullptr;
+  };
+  // Runs body; any failure becomes a result code, and lastError says what went wrong ("" after
+  // a success). The only place failures become result codes.
+  template <typename Body>
+  HRESULT guardCall(Body&& body) noexcept {
+    return guardCall(CallNames{}, body);
+  }
+  template <typename Body>
+  HRESULT guardCall(const CallNames& names, Body&& body) noexcept;
+  std::string describeFailure(int code, const std::string& message, const CallNames& names) const;
+  bool isTableName(const char* name) const;
+
   std::atomic<uint32_t> references{0};
   Workspace workspace;
+  std::string lastError;
 };
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
-// The four entry points the library exports: class object, unload query, registration.
+#include "component/ServerEntryPoints.h"
+
 #include <string>
 
-#include "velmora/IVelmoraDatabase.h"
 #include "velmora/Identifiers.h"
 
 #include "component/ClassFactory.h"

@@ -8,9 +8,6 @@
 
 namespace velmora {
 
-// "Could not read key from registry": the registry file exists but cannot be read or parsed.
-inline constexpr HRESULT REGDB_E_READREGDB = static_cast<HRESULT>(0x80040150u);
-
 // Initialises the runtime for the calling thread; calls nest and are counted per thread. S_OK for
 // the first call on the thread, S_FALSE for a nested one, E_INVALIDARG when reserved is not null
 // (that call is not counted).

@@ -172,4 +172,34 @@ int Workspace::getChildAt(int table, int record, int childTable, int position) c
   return database.tableByIndex(table).childRecord(record, childTable, position);
 }
 
+int Workspace::findString(std::string_view table, std::string_view field, std::string_view value,
+                          int from) const {
+  const Table& searched = database.tableByName(table);
+  const int index = searched.getDefinition().fieldIndex(field);
+  if (searched.getDefinition().fieldType(index) != FieldType::String) throwError(kNotStringField);
+  if (from < 0) throwError(kIndexOutOfRange);
+  for (int record = from; record < searched.recordCount(); ++record) {
+    if (searched.recordExists(record) && searched.getString(record, index) == value) return record;
+  }
+  return -1;
+}
+
+int Workspace::findInt(std::string_view table, std::string_view field, int value, int from) const {
+  const Table& searched = database.tableByName(table);
+  const int index = searched.getDefinition().fieldIndex(field);
+  const int type = searched.getDefinition().fieldType(index);
+  if (type != FieldType::Int && type != FieldType::Long && type != FieldType::Relation) {
+    throwError(kNotIntField);
+  }
+  if (from < 0) throwError(kIndexOutOfRange);
+  for (int record = from; record < searched.recordCount(); ++record) {
+    if (!searched.recordExists(record)) continue;
+    const int stored = type == FieldType::Int    ? searched.getInt(record, index)
+                       : type == FieldType::Long ? searched.getLong(record, index)
+                                                 : searched.getRelation(record, index);
+    if (stored == value) return record;
+  }
+  return -1;
+}
+
 }  // namespace velmora

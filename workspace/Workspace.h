@@ -32,6 +32,20 @@ class Workspace {
   int getTableCount() const;
   bool save(const std::string& fileName);
   bool load(const std::string& fileName);
+  const std::string& getDatabaseName() const { return database.getName(); }
+  // As save, with the table definitions written into the file as well.
+  bool saveWithSchema(const std::string& fileName);
+  // Replaces the whole database by a file saveWithSchema wrote; all or nothing. Code 15 for a
+  // file without the definitions.
+  bool open(const std::string& fileName);
+
+  // The first existing record at index >= from whose field holds value; -1 when there is none.
+  // Codes in order: 1 (unknown table or field), 14 (deleted table), 10 for findString on another
+  // type / 9 for findInt on a String field (Int, Long and Relation fields are searched), 14
+  // (from < 0).
+  int findString(std::string_view table, std::string_view field, std::string_view value,
+                 int from) const;
+  int findInt(std::string_view table, std::string_view field, int value, int from) const;
 
   // Defining a table.
   void createTemporaryTable();
@@ -82,6 +96,8 @@ class Workspace {
   int getChild(std::string_view table, int record, std::string_view childTable, int position) const;
   int getChildAt(int table, int record, int childTable, int position) const;
 
+  // The table records are being built in; nullptr when none is chosen.
+  const Table* getCurrentTable() const { return currentTable; }
   const Database& getDatabase() const { return database; }
   Database& getDatabase() { return database; }
 

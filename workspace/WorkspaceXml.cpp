@@ -7,4 +7,10 @@ bool Workspace::save(const std::string& fileName) { return database.saveXml(file
 
 bool Workspace::load(const std::string& fileName) { return database.loadXml(fileName); }
 
+// TODO(velmora): schema section (#11): write the definitions into info; until then as save.
+bool Workspace::saveWithSchema(const std::string& fileName) { return save(fileName); }
+
+// TODO(velmora): schema section (#11): read the definitions and replace the database.
+bool Workspace::open(const std::string&) { throwError(kNoSchema); }
+
 }  // namespace velmora

@@ -4,20 +4,26 @@
 
 #include <stdint.h>
 
+#include <exception>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
-#include "velmora/IVelmoraDatabase.h"
+#include "velmora/Codes.h"
+#include "velmora/IVelmoraDatabase2.h"
 #include "velmora/Types.h"
 
 namespace velmora {
 
 // A failed result code with a short text saying where it came from ("error", "Couldn't create
-// instance", "Couldn't acquire interface", "unable to initialize COM").
-class Exception {
+// instance", "Couldn't acquire interface", "unable to initialize COM"); for a failed call of the
+// second interface, the object's own account of the failure (GetLastErrorText).
+class Exception : public std::exception {
  public:
   Exception(HRESULT resultCode, std::string origin)
       : message(std::move(origin)), code(resultCode) {}
+  const char* what() const noexcept override { return message.c_str(); }
   const std::string& text() const { return message; }
   HRESULT getCode() const { return code; }
   // Empty for a non-negative code; "an exception has been raised in the COM object" for an
@@ -40,49 +46,17 @@ class ComInitializer {
   ComInitializer& operator=(const ComInitializer&) = delete;
 };
 
-class InterfaceProvider {
+// One component object, so one database; holds one reference to its interface. Every method
+// calls the interface operation of the same name and throws Exception(result, "error") when it
+// fails; texts are copied at once. Field types are the k...Field constants of velmora/Codes.h.
+// Not thread-safe.
+class DatabaseClient {
  public:
-  // The returned reference belongs to the caller.
-  virtual void* acquireInterface(const GUID& iid) = 0;
-
- protected:
-  ~InterfaceProvider() = default;
-};
-
-// Holds one created object's IUnknown reference.
-class ComponentInstance : public InterfaceProvider {
- public:
-  explicit ComponentInstance(
-      const GUID& clsid);  // throws Exception(result, "Couldn't create instance")
-  ~ComponentInstance();
-  ComponentInstance(const ComponentInstance&) = delete;
-  ComponentInstance& operator=(const ComponentInstance&) = delete;
-  // Throws Exception(result, "Couldn't acquire interface").
-  void* acquireInterface(const GUID& iid) override;
-
- private:
-  IUnknown* unknown = nullptr;
-};
-
-// Owns one reference to the component interface.
-class InterfacePointer {
- public:
-  explicit InterfacePointer(InterfaceProvider& provider);
-  ~InterfacePointer();
-  InterfacePointer(const InterfacePointer&) = delete;
-  InterfacePointer& operator=(const InterfacePointer&) = delete;
-  IVelmoraDatabase* operator->() const { return pointer; }
-  IVelmoraDatabase* get() const { return pointer; }
-
- private:
-  IVelmoraDatabase* pointer;
-};
-
-// One component object, so one database. Every method calls the interface operation of the same
-// name and throws Exception(result, "error") when it fails; texts are copied at once.
-class DatabaseClient : public ComponentInstance {
- public:
+  // Creates the object (Exception(result, "Couldn't create instance")), asks it for the
+  // interface (Exception(result, "Couldn't acquire interface")) and calls CreateDatabase.
   DatabaseClient(const std::string& databaseName, int flag);
+  DatabaseClient(DatabaseClient&&) = default;
+  DatabaseClient& operator=(DatabaseClient&&) = default;
 
   void CreateTemporaryTable();
   int AddField(const std::string& name, int type);
@@ -136,8 +110,27 @@ class DatabaseClient : public ComponentInstance {
   void DeleteTable(int table);
   int GetTableCount();
 
+  // The second interface; Exception(E_NOINTERFACE, "Couldn't acquire interface") from an object
+  // without it. Texts and failures as above, with the object's error text as the exception's.
+  bool saveWithSchema(const std::string& fileName);
+  bool open(const std::string& fileName);
+  // The first existing record at index >= from holding value; -1 when there is none.
+  int32_t findString(const std::string& table, const std::string& field, const std::string& value,
+                     int32_t from = 0);
+  int32_t findInt(const std::string& table, const std::string& field, int32_t value,
+                  int32_t from = 0);
+  std::string databaseName();
+  std::string version();
+  // The indices of the table's existing records, in order: `for (int32_t r : db.records(t))`.
+  std::vector<int32_t> records(const std::string& table);
+
  private:
-  InterfacePointer pointer;
+  struct Releaser {
+    void operator()(IUnknown* object) const { object->Release(); }
+  };
+  IVelmoraDatabase2& second();
+  std::unique_ptr<IVelmoraDatabase, Releaser> pointer;
+  std::unique_ptr<IVelmoraDatabase2, Releaser> secondPointer;  // null: the object lacks it
 };
 
 }  // namespace velmora

@@ -82,12 +82,4 @@ class IVelmoraDatabase : public IUnknown {
   virtual HRESULT GetTableCount(int32_t* count) = 0;                     // 54
 };
 
-// The in-process server's entry points (exported by libvelmoracom.so).
-extern "C" {
-HRESULT DllGetClassObject(const GUID& clsid, const GUID& iid, void** out);
-HRESULT DllCanUnloadNow();
-HRESULT DllRegisterServer();
-HRESULT DllUnregisterServer();
-}
-
 }  // namespace velmora

@@ -17,5 +17,8 @@ inline constexpr GUID CLSID_VelmoraDatabase = {
 // {D47A2C91-5E3B-4F68-9B0C-7E1A4D2F6C35}: the component interface.
 inline constexpr GUID IID_IVelmoraDatabase = {
     0xD47A2C91, 0x5E3B, 0x4F68, {0x9B, 0x0C, 0x7E, 0x1A, 0x4D, 0x2F, 0x6C, 0x35}};
+// {F5C2D88D-A028-465D-9B63-E0F129D3FFD5}: the second component interface.
+inline constexpr GUID IID_IVelmoraDatabase2 = {
+    0xF5C2D88D, 0xA028, 0x465D, {0x9B, 0x63, 0xE0, 0xF1, 0x29, 0xD3, 0xFF, 0xD5}};
 
 }  // namespace velmora

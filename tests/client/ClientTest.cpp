@@ -1,8 +1,12 @@
 #include <stdlib.h>
 
+#include <exception>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "velmora/Client.h"
+#include "velmora/Version.h"
 
 #include "platform/MessageText.h"
 #include "tests/support/ServerLibrary.h"
@@ -99,5 +103,36 @@ TEST_F(DatabaseClientTest, CreationFailuresCarryThePlatformCode) {
     EXPECT_EQ(e.text(), "Couldn't create instance");
     EXPECT_EQ(e.getCode(), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(e.description(), "Class not registered");
+  }
+}
+
+TEST_F(DatabaseClientTest, SecondInterfaceFindsSkipsEmptySlotsAndExplainsFailures) {
+  ComInitializer com;
+  DatabaseClient client("staff", 1);
+  client.CreateTemporaryTable();
+  client.AddField("name", kStringField);
+  client.AddField("age", kIntField);
+  client.CreateTable("employee");
+  for (int age : {30, 40, 30}) {
+    client.ChooseTable("employee");
+    client.SetInt("age", age);
+    client.AddRecord(-1);
+  }
+  client.DeleteRecord("employee", 0);
+  std::vector<int32_t> seen;
+  for (int32_t r : client.records("employee")) seen.push_back(r);
+  EXPECT_EQ(seen, (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(client.findInt("employee", "age", 30), 2);
+  EXPECT_EQ(client.findString("employee", "name", "", 2), 2);
+  EXPECT_EQ(client.databaseName(), "staff");
+  EXPECT_EQ(client.version(), VELMORA_VERSION);
+  try {
+    client.findInt("employee", "agee", 1);
+    FAIL() << "no exception";
+  } catch (const std::exception& e) {  // what a caller without our types catches
+    EXPECT_STREQ(e.what(), "unknown field \"agee\" in table \"employee\"");
+    const auto* ours = dynamic_cast<const Exception*>(&e);
+    ASSERT_NE(ours, nullptr);
+    EXPECT_EQ(ours->errorNumber(), ErrorNumber::NameNotFound);
   }
 }

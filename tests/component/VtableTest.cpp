@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "velmora/Codes.h"
+#include "velmora/IVelmoraDatabase2.h"
+#include "velmora/Version.h"
+
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
 
@@ -156,4 +160,132 @@ TEST_F(VtableTest, EverySlotDoesItsOperation) {
   EXPECT_EQ(slot(53, int32_t{0}), S_OK);  // DeleteTable
   EXPECT_EQ(slot(50, int32_t{0}, &flag), S_OK);
   EXPECT_EQ(flag, 0);
+}
+
+// Slots 55-61 of the second interface, on an object created for the first one.
+TEST_F(VtableTest, SecondInterfaceSlotsFindNameAndExplain) {
+  void* second = nullptr;
+  ASSERT_EQ(slot(0, &IID_IVelmoraDatabase2, &second), S_OK);  // QueryInterface
+  EXPECT_EQ(second, static_cast<void*>(object));              // one object, one count
+  EXPECT_EQ(slot<uint32_t>(2), 1u);
+  const char* text = "untouched";
+  EXPECT_EQ(slot(57, &text), S_OK);  // GetLastErrorText of a new instance
+  EXPECT_STREQ(text, "");
+  EXPECT_EQ(slot(60, &text), S_OK);  // GetDatabaseName
+  EXPECT_STREQ(text, "velmora");
+  EXPECT_EQ(slot(61, &text), S_OK);  // GetVersion
+  EXPECT_STREQ(text, VELMORA_VERSION);
+
+  int32_t n = 0;
+  ASSERT_EQ(slot(3, "staff", int32_t{1}), S_OK);
+  ASSERT_EQ(slot(4), S_OK);
+  ASSERT_EQ(slot(5, "name", kStringField, &n), S_OK);
+  ASSERT_EQ(slot(5, "age", kIntField, &n), S_OK);
+  ASSERT_EQ(slot(5, "score", kLongField, &n), S_OK);
+  ASSERT_EQ(slot(6, "boss", "people", &n), S_OK);
+  ASSERT_EQ(slot(7, "people", &n), S_OK);
+  struct Row {
+    const char* name;
+    int32_t age, score, boss;
+  } const rows[] = {{"ann", 30, -5, 0}, {"bob", 40, 7, 0}, {"ann", 40, 7, 2}, {"", 30, 0, 2}};
+  for (const Row& row : rows) {
+    ASSERT_EQ(slot(9, "people"), S_OK);  // a fresh temporary record
+    ASSERT_EQ(slot(13, "name", row.name), S_OK);
+    ASSERT_EQ(slot(15, "age", row.age), S_OK);
+    ASSERT_EQ(slot(14, "score", row.score), S_OK);
+    ASSERT_EQ(slot(17, "boss", row.boss), S_OK);
+    ASSERT_EQ(slot(18, &n, int32_t{-1}), S_OK);
+  }
+  ASSERT_EQ(slot(24, "people", int32_t{1}), S_OK);  // an empty slot between the others
+  EXPECT_EQ(slot(60, &text), S_OK);
+  EXPECT_STREQ(text, "staff");
+
+  struct Find {
+    const char* table;
+    const char* field;
+    const char* text;  // FindString when set, else FindInt with number
+    int32_t number, from;
+    HRESULT code;
+    int32_t found;
+  } const finds[] = {
+      {"people", "name", "ann", 0, 0, S_OK, 0},
+      {"people", "name", "ann", 0, 1, S_OK, 2},
+      {"people", "name", "bob", 0, 0, S_OK, -1},  // only in the deleted slot
+      {"people", "name", "", 0, 0, S_OK, 3},
+      {"people", "name", "an", 0, 0, S_OK, -1},    // byte for byte, no prefixes
+      {"people", "name", "ann", 0, 4, S_OK, -1},   // from at the count
+      {"people", "name", "ann", 0, 99, S_OK, -1},  // and beyond it
+      {"people", "age", nullptr, 40, 0, S_OK, 2},
+      {"people", "age", nullptr, 30, 1, S_OK, 3},
+      {"people", "score", nullptr, 7, 0, S_OK, 2},
+      {"people", "boss", nullptr, 2, 0, S_OK, 2},
+      {"people", "age", nullptr, 99, 0, S_OK, -1},
+      {"people", "name", "ann", 0, -1, engineCode(14), 0},
+      {"people", "age", nullptr, 30, -1, engineCode(14), 0},
+      {"people", "age", "30", 0, 0, engineCode(10), 0},
+      {"people", "name", nullptr, 0, 0, engineCode(9), 0},
+      {"people", "age", "30", 0, -1, engineCode(10), 0},  // the type before from
+      {"nope", "name", "ann", 0, -1, engineCode(1), 0},   // the names first
+      {"people", "agee", nullptr, 0, -1, engineCode(1), 0},
+  };
+  for (const Find& f : finds) {
+    SCOPED_TRACE(std::string(f.field) + " from " + std::to_string(f.from));
+    int32_t found = 1234;
+    const HRESULT code = f.text != nullptr ? slot(58, f.table, f.field, f.text, f.from, &found)
+                                           : slot(59, f.table, f.field, f.number, f.from, &found);
+    EXPECT_EQ(code, f.code);
+    EXPECT_EQ(found, f.code == S_OK ? f.found : 1234);  // written only on success
+    EXPECT_EQ(slot(57, &text), S_OK);
+    EXPECT_EQ(text[0] == '\0', f.code == S_OK) << text;
+  }
+
+  // The text names what went wrong and outlives GetVersion and itself.
+  EXPECT_EQ(slot(59, "people", "agee", int32_t{1}, int32_t{0}, &n), engineCode(1));
+  EXPECT_EQ(slot(61, &text), S_OK);
+  EXPECT_EQ(slot(57, &text), S_OK);
+  EXPECT_STREQ(text, "unknown field \"agee\" in table \"people\"");
+  EXPECT_EQ(slot(15, "agee", int32_t{1}), engineCode(1));  // SetInt on the current table
+  EXPECT_EQ(slot(57, &text), S_OK);
+  EXPECT_STREQ(text, "unknown field \"agee\" in table \"people\"");
+  EXPECT_EQ(slot(36, "peeple", int32_t{0}, "age", &n), engineCode(1));  // GetInt
+  EXPECT_EQ(slot(57, &text), S_OK);
+  EXPECT_STREQ(text, "unknown table \"peeple\"");
+
+  // Null pointers, each slot with every other argument valid.
+  const std::string file = dir.file("schema.xml");
+  uint8_t flag = 7;
+  EXPECT_EQ(slot(55, static_cast<const char*>(nullptr), &flag), E_UNEXPECTED);
+  EXPECT_EQ(slot(55, file.c_str(), static_cast<uint8_t*>(nullptr)), E_UNEXPECTED);
+  EXPECT_EQ(slot(56, static_cast<const char*>(nullptr), &flag), E_UNEXPECTED);
+  EXPECT_EQ(slot(56, file.c_str(), static_cast<uint8_t*>(nullptr)), E_UNEXPECTED);
+  EXPECT_EQ(flag, 7);
+  EXPECT_EQ(slot(57, static_cast<const char**>(nullptr)), E_UNEXPECTED);
+  EXPECT_EQ(slot(58, "people", "name", static_cast<const char*>(nullptr), int32_t{0}, &n),
+            E_UNEXPECTED);
+  EXPECT_EQ(slot(58, "people", "name", "ann", int32_t{0}, static_cast<int32_t*>(nullptr)),
+            E_UNEXPECTED);
+  EXPECT_EQ(slot(59, static_cast<const char*>(nullptr), "age", int32_t{0}, int32_t{0}, &n),
+            E_UNEXPECTED);
+  EXPECT_EQ(slot(60, static_cast<const char**>(nullptr)), E_UNEXPECTED);
+  EXPECT_EQ(slot(61, static_cast<const char**>(nullptr)), E_UNEXPECTED);
+  EXPECT_EQ(slot(57, &text), S_OK);
+  EXPECT_STRNE(text, "");
+
+  EXPECT_EQ(slot(55, file.c_str(), &flag), S_OK);  // SaveWithSchema
+  EXPECT_EQ(flag, 1);
+  EXPECT_EQ(slot(57, &text), S_OK);
+  EXPECT_STREQ(text, "");
+}
+
+TEST_F(VtableTest, FactoryCreatesForTheSecondInterface) {
+  IClassFactory* factory = server.factory();
+  void* out = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IVelmoraDatabase2, &out), S_OK);
+  factory->Release();
+  auto* second = static_cast<IVelmoraDatabase2*>(out);
+  void* first = nullptr;
+  EXPECT_EQ(second->QueryInterface(IID_IVelmoraDatabase, &first), S_OK);
+  EXPECT_EQ(first, out);
+  EXPECT_EQ(second->Release(), 1u);
+  EXPECT_EQ(second->Release(), 0u);
 }

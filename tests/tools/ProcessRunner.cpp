@@ -1,4 +1,4 @@
-#include "tests/platform/ProcessRunner.h"
+#include "tests/tools/ProcessRunner.h"
 
 #include <fcntl.h>
 #include <spawn.h>

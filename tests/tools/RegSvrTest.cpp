@@ -8,9 +8,9 @@
 #include "velmora/Version.h"
 
 #include "platform/Registry.h"
-#include "tests/platform/ProcessRunner.h"
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/ProcessRunner.h"
 
 using namespace velmora;
 

@@ -20,7 +20,7 @@ using namespace velmora;
 
 namespace {
 
-class RegistryCoverageTest : public TempDirTest {
+class RegistryFailureTest : public TempDirTest {
  protected:
   std::string registryPath() const { return dir.file("registry.reg"); }
 };
@@ -29,7 +29,7 @@ class RegistryCoverageTest : public TempDirTest {
 
 // Without VELMORA_REGISTRY, XDG_CONFIG_HOME (or with a relative one) and HOME, the registry is
 // found under the home directory of the user database.
-TEST_F(RegistryCoverageTest, LocationFallsBackToTheUserDatabaseWithoutHome) {
+TEST_F(RegistryFailureTest, LocationFallsBackToTheUserDatabaseWithoutHome) {
   ScopedEnvironment registry("VELMORA_REGISTRY", std::nullopt);
   ScopedEnvironment xdg("XDG_CONFIG_HOME", std::string("relative/ignored"));
   ScopedEnvironment home("HOME", std::nullopt);
@@ -40,7 +40,7 @@ TEST_F(RegistryCoverageTest, LocationFallsBackToTheUserDatabaseWithoutHome) {
 
 // A key without a default value, or with one that is not text, is absent; a file that cannot be
 // read as a registry is a failure, reported with its reason.
-TEST_F(RegistryCoverageTest, LookupsTellAbsentValuesFromUnreadableFiles) {
+TEST_F(RegistryFailureTest, LookupsTellAbsentValuesFromUnreadableFiles) {
   ScopedEnvironment registry("VELMORA_REGISTRY", registryPath());
   writeFileBytes(registryPath(),
                  "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\named]\n\"Other\"=\"x\"\n\n"
@@ -93,7 +93,7 @@ TEST_F(RegistryCoverageTest, LookupsTellAbsentValuesFromUnreadableFiles) {
 
 // An update whose lock file cannot be opened, or whose temporary file cannot be created (here:
 // its name would be too long), fails and leaves the registry and its directory as they were.
-TEST_F(RegistryCoverageTest, UpdatesThatCannotLockOrCreateTheTemporaryFileChangeNothing) {
+TEST_F(RegistryFailureTest, UpdatesThatCannotLockOrCreateTheTemporaryFileChangeNothing) {
   {
     ScopedEnvironment registry("VELMORA_REGISTRY", registryPath());
     ASSERT_TRUE(registrySetDefaultValue("kept", "value"));
