@@ -15,7 +15,8 @@ set_target_properties(velmora_warnings PROPERTIES EXPORT_NAME warnings)
 
 install(TARGETS velmoracom LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS democlient velmora-regsvr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS velmora_headers velmora_client velmora_platform velmora_warnings
+install(TARGETS velmora_headers velmora_client velmora_platform velmora_file velmora_source_root
+                velmora_warnings
   EXPORT VelmoraTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

@@ -79,6 +79,8 @@ class ComponentObject final : public IVelmoraDatabase {
   HRESULT DeleteTable(int32_t table) override;
   HRESULT GetTableCount(int32_t* count) override;
 
+  Workspace& getWorkspace() { return workspace; }  // for tests that hand it a file environment
+
  private:
   std::atomic<uint32_t> references{0};
   Workspace workspace;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "xml/Persistence.h"
+
 namespace velmora {
 
 Workspace::Workspace() : database("velmora", 1) {}
@@ -26,6 +28,14 @@ void Workspace::deleteTable(int table) {
 }
 
 int Workspace::getTableCount() const { return database.tableCount(); }
+
+bool Workspace::save(const std::string& fileName) {
+  return saveDatabase(database, fileName, *fileEnv);
+}
+
+bool Workspace::load(const std::string& fileName) {
+  return loadDatabase(database, fileName, *fileEnv);
+}
 
 void Workspace::createTemporaryTable() { temporaryTable = std::make_unique<TableDefinition>(); }
 

@@ -10,8 +10,9 @@
 
 #include "tests/support/TempDir.h"
 #include "tests/support/WinCode.h"
+#include "tests/support/xmltree/XmlNode.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/XmlNode.h"
+#include "xml/Persistence.h"
 
 using namespace velmora;
 
@@ -21,7 +22,7 @@ class DatabaseXmlTest : public TempDirTest {
  protected:
   std::string saved(Database& database) {
     const std::string path = dir.file("saved.xml");
-    EXPECT_TRUE(database.saveXml(path));
+    EXPECT_TRUE(saveDatabase(database, path));
     return readFileBytes(path);
   }
   // The part of the saved document between "<data>" and "</data>", or the whole document.
@@ -35,7 +36,7 @@ class DatabaseXmlTest : public TempDirTest {
   // Loads text from a file into the database.
   bool loadText(Database& database, const std::string& text) {
     writeFileBytes(dir.file("in.xml"), text);
-    return database.loadXml(dir.file("in.xml"));
+    return loadDatabase(database, dir.file("in.xml"));
   }
 };
 
@@ -115,7 +116,7 @@ TEST_F(DatabaseXmlTest, RelationsAreWrittenAsCompactedPositions) {
   // Loaded elsewhere, the relation values are the indices of the loaded targets.
   Database loaded("d", 1);
   makeDatabase(loaded);
-  ASSERT_TRUE(loaded.loadXml(dir.file("saved.xml")));
+  ASSERT_TRUE(loadDatabase(loaded, dir.file("saved.xml")));
   const Table& loadedDepartments = loaded.tableByName("dept");
   const Table& loadedPeople = loaded.tableByName("person");
   ASSERT_EQ(loadedDepartments.recordCount(), 3);
@@ -136,7 +137,7 @@ TEST_F(DatabaseXmlTest, FailureWhileBuildingLeavesTheOldFileUntouched) {
   people.createTemporaryRecord();
   people.setRelation("dept", 0);
   EXPECT_WIN_CODE(people.addRecord(-1), 14);  // stored, but no dept record 0 to link to
-  EXPECT_WIN_CODE(database.saveXml(path), 14);
+  EXPECT_WIN_CODE(saveDatabase(database, path), 14);
   EXPECT_EQ(readFileBytes(path), "old");
   EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"saved.xml"});
 }
@@ -173,11 +174,11 @@ TEST_F(DatabaseXmlTest, RandomStringsLoadBackByteForByte) {
     table.addRecord(-1);
   }
   const std::string path = dir.file("random.xml");
-  ASSERT_TRUE(database.saveXml(path));
+  ASSERT_TRUE(saveDatabase(database, path));
 
   Database loaded("other", 1);
   makeDatabase(loaded);
-  ASSERT_TRUE(loaded.loadXml(path));
+  ASSERT_TRUE(loadDatabase(loaded, path));
   Table& back = loaded.tableByName("t");
   ASSERT_EQ(back.recordCount(), table.recordCount());
   for (int r = 0; r < table.recordCount(); ++r) {
@@ -210,7 +211,7 @@ TEST_F(DatabaseXmlTest, SavedUtf8IsWellFormedForAStandardParser) {
                                "<!--x-->"};
   for (const char* name : names) addEmployee(table, name, "x", 1);
   const std::string path = dir.file("utf8.xml");
-  ASSERT_TRUE(database.saveXml(path));
+  ASSERT_TRUE(saveDatabase(database, path));
   const std::string command = "/usr/bin/xmllint --noout '" + path + "' 2>&1";
   EXPECT_EQ(system(command.c_str()), 0) << readFileBytes(path);
 }
@@ -225,8 +226,8 @@ TEST_F(DatabaseXmlTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
   int code = -1;
   ASSERT_TRUE(runOnSmallStack([&] {
     try {
-      database.saveXml(path);
-      loaded.loadXml(path);
+      saveDatabase(database, path);
+      loadDatabase(loaded, path);
       code = 0;
     } catch (const Win::Exception& e) {
       code = e.getCode();

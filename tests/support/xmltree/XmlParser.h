@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "xml/XmlNode.h"
+#include "tests/support/xmltree/XmlNode.h"
 
 namespace velmora {
 
