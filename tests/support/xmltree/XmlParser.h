@@ -1,4 +1,4 @@
-// XmlParser: builds a node tree from the lexer's tokens; readXmlFile reads a whole file that way.
+// XmlParser: builds a node tree from the lexer's tokens (a test oracle for the streaming reader).
 #pragma once
 
 #include <memory>

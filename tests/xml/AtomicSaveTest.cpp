@@ -23,9 +23,9 @@ using namespace velmora;
 
 namespace {
 
-class XmlWriterTest : public TempDirTest {
+class AtomicSaveTest : public TempDirTest {
  protected:
-  XmlWriterTest() {
+  AtomicSaveTest() {
     Table& table = addEmployeeTable(database);
     for (int r = 0; r < 2000; ++r) addEmployee(table, "name " + std::to_string(r), "s", r);
   }
@@ -36,7 +36,7 @@ class XmlWriterTest : public TempDirTest {
 
 // Issue 3: a save that fails at any step reports 102, keeps the old file and removes its
 // temporary file.
-TEST_F(XmlWriterTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
+TEST_F(AtomicSaveTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
   const struct {
     const char* step;
     std::function<void(FaultInjectingFileEnv::Calls&)> inject;
@@ -85,7 +85,7 @@ TEST_F(XmlWriterTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
   }
 }
 
-TEST_F(XmlWriterTest, ShortWritesStillWriteEverything) {
+TEST_F(AtomicSaveTest, ShortWritesStillWriteEverything) {
   env.calls.write = [](int descriptor, const void* bytes, size_t count) {
     if (count > 1000) count = 1000;
     return ::write(descriptor, bytes, count);
@@ -96,14 +96,14 @@ TEST_F(XmlWriterTest, ShortWritesStillWriteEverything) {
   EXPECT_EQ(readFileBytes(dir.file("db.xml")), expected);
 }
 
-TEST_F(XmlWriterTest, UnwritablePathsFailWith102AndLeaveNoFile) {
+TEST_F(AtomicSaveTest, UnwritablePathsFailWith102AndLeaveNoFile) {
   EXPECT_WIN_CODE(saveDatabase(database, dir.file("no/such/dir/db.xml")), 102);
   ASSERT_EQ(mkdir(dir.file("target").c_str(), 0700), 0);
   EXPECT_WIN_CODE(saveDatabase(database, dir.file("target")), 102);  // cannot replace a directory
   EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"target"});
 }
 
-TEST_F(XmlWriterTest, ReplacedFileKeepsItsPermissions) {
+TEST_F(AtomicSaveTest, ReplacedFileKeepsItsPermissions) {
   const std::string path = dir.file("db.xml");
   writeFileBytes(path, "old");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
@@ -114,7 +114,7 @@ TEST_F(XmlWriterTest, ReplacedFileKeepsItsPermissions) {
 }
 
 // A real write failure: the file size limit stops the write part way, in a child process.
-TEST_F(XmlWriterTest, FileSizeLimitDuringWriteKeepsTheOldFile) {
+TEST_F(AtomicSaveTest, FileSizeLimitDuringWriteKeepsTheOldFile) {
   const std::string path = dir.file("db.xml");
   writeFileBytes(path, "old content");
   const pid_t child = fork();

@@ -18,7 +18,7 @@ using namespace velmora;
 
 namespace {
 
-class DatabaseXmlTest : public TempDirTest {
+class PersistenceTest : public TempDirTest {
  protected:
   std::string saved(Database& database) {
     const std::string path = dir.file("saved.xml");
@@ -40,7 +40,7 @@ class DatabaseXmlTest : public TempDirTest {
   }
 };
 
-TEST_F(DatabaseXmlTest, SavesTheSampleAsOneExactLine) {
+TEST_F(PersistenceTest, SavesTheSampleAsOneExactLine) {
   Database database("my database", 1);
   addEmployee(addEmployeeTable(database), "john", "doe", 12);
   const std::string expected =
@@ -52,7 +52,7 @@ TEST_F(DatabaseXmlTest, SavesTheSampleAsOneExactLine) {
   EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"saved.xml"});
 }
 
-TEST_F(DatabaseXmlTest, WritesElementsWithoutContentAndEscapes) {
+TEST_F(PersistenceTest, WritesElementsWithoutContentAndEscapes) {
   Database empty("", 1);
   EXPECT_EQ(saved(empty),
             "<!--this is a database created with velmora-->"
@@ -87,7 +87,7 @@ TEST_F(DatabaseXmlTest, WritesElementsWithoutContentAndEscapes) {
             "<employee>" + records + "</employee><nothing/><fieldless><record/></fieldless>");
 }
 
-TEST_F(DatabaseXmlTest, RelationsAreWrittenAsCompactedPositions) {
+TEST_F(PersistenceTest, RelationsAreWrittenAsCompactedPositions) {
   auto makeDatabase = [](Database& database) {
     addTable(database, "dept", {{"title", FieldType::String}});
     addTable(database, "person", {{"dept", FieldType::Relation, "dept"}});
@@ -128,7 +128,7 @@ TEST_F(DatabaseXmlTest, RelationsAreWrittenAsCompactedPositions) {
   EXPECT_WIN_CODE(saved(database), 14);
 }
 
-TEST_F(DatabaseXmlTest, FailureWhileBuildingLeavesTheOldFileUntouched) {
+TEST_F(PersistenceTest, FailureWhileBuildingLeavesTheOldFileUntouched) {
   Database database("d", 1);
   addTable(database, "dept", {{"title", FieldType::String}});
   Table& people = addTable(database, "person", {{"dept", FieldType::Relation, "dept"}});
@@ -143,7 +143,7 @@ TEST_F(DatabaseXmlTest, FailureWhileBuildingLeavesTheOldFileUntouched) {
 }
 
 // Issue 3: what save writes, load reads back, byte for byte, for any string without a zero byte.
-TEST_F(DatabaseXmlTest, RandomStringsLoadBackByteForByte) {
+TEST_F(PersistenceTest, RandomStringsLoadBackByteForByte) {
   auto makeDatabase = [](Database& database) {
     addTable(database, "t",
              {{"s", FieldType::String},
@@ -189,7 +189,7 @@ TEST_F(DatabaseXmlTest, RandomStringsLoadBackByteForByte) {
   }
 }
 
-TEST_F(DatabaseXmlTest, SavedUtf8IsWellFormedForAStandardParser) {
+TEST_F(PersistenceTest, SavedUtf8IsWellFormedForAStandardParser) {
   if (access("/usr/bin/xmllint", X_OK) != 0) {
     GTEST_SKIP() << "xmllint not installed (Debian package libxml2-utils)";
   }
@@ -216,7 +216,7 @@ TEST_F(DatabaseXmlTest, SavedUtf8IsWellFormedForAStandardParser) {
   EXPECT_EQ(system(command.c_str()), 0) << readFileBytes(path);
 }
 
-TEST_F(DatabaseXmlTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
+TEST_F(PersistenceTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
   Database database("big", 1);
   Table& table = addEmployeeTable(database);
   for (int r = 0; r < 200000; ++r) addEmployee(table, "n", "s", r);
