@@ -33,7 +33,8 @@ install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONE
 install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime
   PATTERN man EXCLUDE)
 
-install(TARGETS velmora_headers velmora_client velmora_platform velmora_warnings
+install(TARGETS velmora_headers velmora_client velmora_platform velmora_file velmora_source_root
+                velmora_warnings
   EXPORT VelmoraTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

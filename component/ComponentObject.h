@@ -90,6 +90,8 @@ class ComponentObject final : public IVelmoraDatabase2 {
   HRESULT GetDatabaseName(const char** name) override;
   HRESULT GetVersion(const char** version) override;
 
+  Workspace& getWorkspace() { return workspace; }  // for tests that hand it a file environment
+
  private:
   // The names a call was given, quoted in its error text; null where the call has none.
   struct CallNames {

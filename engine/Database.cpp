@@ -70,10 +70,4 @@ int Database::addTable(std::string_view tableName, std::unique_ptr<Table> table)
   return slot;
 }
 
-const RecordRenumbering& Database::buildRenumbering() {
-  renumbering.reset();
-  renumbering = std::make_unique<RecordRenumbering>(*this);
-  return *renumbering;
-}
-
 }  // namespace velmora

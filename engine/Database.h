@@ -7,14 +7,11 @@
 
 #include "engine/NameIndex.h"
 #include "engine/OwnedArray.h"
-#include "engine/RecordRenumbering.h"
 #include "engine/Table.h"
 
 namespace velmora {
 
-class XmlNode;
-
-// Owns its tables, their names and the renumbering of the latest save. Table slots are never
+// Owns its tables and their names. Table slots are never
 // reused: deleting a table empties its slot and keeps its name in the index. Not thread-safe.
 class Database {
  public:
@@ -50,21 +47,11 @@ class Database {
   // leave the table stored with the registrations made before the failure.
   int addTable(std::string_view tableName, std::unique_ptr<Table> table);
 
-  // Rebuilds the renumbering for a save, replacing the previous one.
-  const RecordRenumbering& buildRenumbering();
-  const RecordRenumbering* getRenumbering() const { return renumbering.get(); }
-
-  // XML persistence (defined in xml/DatabaseXml.cpp).
-  bool saveXml(const std::string& fileName);
-  bool loadXml(const std::string& fileName);
-  std::unique_ptr<XmlNode> buildXmlDocument(const std::string& commentText);
-
  private:
   std::string name;
   int flag;
   OwnedArray<Table> tables;
   NameIndex tableNames;
-  std::unique_ptr<RecordRenumbering> renumbering;
 };
 
 }  // namespace velmora

@@ -46,12 +46,6 @@ class OwnedArray {
     if (items[i] != item) items[i] = std::move(item);
   }
 
-  // Takes the element out of slot i, leaving the slot empty; code 14 outside [0, count).
-  std::unique_ptr<T> release(int i) {
-    if (i < 0 || i >= count) throwError(kIndexOutOfRange);
-    return std::move(items[i]);
-  }
-
   // Destroys the elements from slot n on and sets the count to n; the capacity stays. Nothing
   // happens unless 0 <= n < count.
   void truncate(int n) {

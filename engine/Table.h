@@ -16,7 +16,6 @@
 namespace velmora {
 
 class Database;
-class XmlNode;
 
 // Owns its definition, records, temporary record and child links; refers to its database
 // without owning it. Record indices are slots: deleting empties a slot and the count never goes
@@ -133,11 +132,6 @@ class Table {
   // the slots) and where its values sit.
   const Record* recordAt(int record) const { return records.at(record); }
   const RecordLayout& getLayout() const { return records.getLayout(); }
-
-  // XML (defined in xml/TableXml.cpp): the chain of record elements (null without records), and
-  // the chain of field elements of one record (null without fields or for an empty slot).
-  std::unique_ptr<XmlNode> recordsToXml() const;
-  std::unique_ptr<XmlNode> recordToXml(int record) const;
 
  private:
   // Checks in order: field index (14), type (wrongType), temporary record (11). Returns the

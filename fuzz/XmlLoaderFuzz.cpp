@@ -14,11 +14,12 @@
 #include "engine/FieldValue.h"
 #include "engine/Table.h"
 #include "engine/TableDefinition.h"
-#include "xml/XmlLoader.h"
-#include "xml/XmlNode.h"
-#include "xml/XmlParser.h"
+#include "tests/support/xmltree/XmlLoader.h"
+#include "tests/support/xmltree/XmlNode.h"
+#include "tests/support/xmltree/XmlParser.h"
+#include "tests/support/xmltree/XmlTreeWriter.h"
+#include "xml/FileEnv.h"
 #include "xml/XmlStreamLoader.h"
-#include "xml/XmlWriter.h"
 
 using namespace velmora;
 
@@ -118,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string streamedOutcome;
   try {
     const char* const begin = reinterpret_cast<const char*>(data);
-    streamedOutcome = XmlStreamLoader(*streamed).load(begin, begin + size) ? "true" : "false";
+    streamedOutcome =
+        XmlStreamLoader(*streamed, defaultFileEnv()).load(begin, begin + size) ? "true" : "false";
   } catch (const Win::Exception& e) {
     streamedOutcome = "code " + std::to_string(e.getCode());
   }
@@ -130,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   try {
     std::string written;
-    writeXml(database->buildXmlDocument(std::string()).get(), written);
+    writeXml(buildXmlDocument(*database, std::string()).get(), written);
   } catch (const Win::Exception&) {
     // A relation value that names no record of its target cannot be written.
   }

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "engine/Errors.h"
-#include "xml/XmlNode.h"
-#include "xml/XmlParser.h"
-#include "xml/XmlWriter.h"
+#include "tests/support/xmltree/XmlNode.h"
+#include "tests/support/xmltree/XmlParser.h"
+#include "tests/support/xmltree/XmlTreeWriter.h"
 
 using namespace velmora;
 

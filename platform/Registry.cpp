@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <functional>
 #include <system_error>
 #include <utility>
@@ -16,6 +15,7 @@
 
 #include "platform/RegistryDocument.h"
 #include "platform/RegistryParser.h"
+#include "xml/FileEnv.h"
 
 namespace velmora {
 
@@ -24,43 +24,20 @@ namespace {
 const char kRootPrefix[] = "HKEY_CLASSES_ROOT\\";
 // A registry of a few keys per component is a few kilobytes; anything this large is not ours.
 constexpr off_t kMaxRegistryFileSize = off_t{16} << 20;
-// Attempts at finding an unused temporary file name before giving up.
-constexpr int kTemporaryNameAttempts = 100;
-
-// An open file descriptor, closed on destruction.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int descriptor) : fd(descriptor) {}
-  ~FileDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd; }
-  bool isOpen() const { return fd >= 0; }
-  // Closes now, reporting the result of close (which may carry a delayed write error).
-  int close() {
-    const int result = ::close(fd);
-    fd = -1;
-    return result;
-  }
-
- private:
-  int fd;
-};
+// Bytes read from the registry file per call.
+constexpr size_t kReadChunkSize = 8192;
 
 // An exclusive flock on "<registry>.lock", held from construction to destruction. The lock file is
 // never removed: removing it would let two writers lock two different files.
 class RegistryLock {
  public:
-  explicit RegistryLock(const std::string& registryPath)
-      : file(::open((registryPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+  RegistryLock(FileEnv& env, const std::string& registryPath)
+      : file(env, env.open((registryPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
     if (!file.isOpen()) {
       error = errno;
       return;
     }
-    while (::flock(file.get(), LOCK_EX) != 0) {
+    while (env.lock(file.get(), LOCK_EX) != 0) {
       if (errno != EINTR) {
         error = errno;
         return;
@@ -76,20 +53,6 @@ class RegistryLock {
   FileDescriptor file;
   bool locked = false;
   int error = 0;
-};
-
-// Removes a temporary file on destruction unless it has been renamed into place.
-class TemporaryFileGuard {
- public:
-  ~TemporaryFileGuard() {
-    if (path != nullptr) ::unlink(path->c_str());
-  }
-  // Keeps a pointer, not a copy: a copy could fail after the file exists and leave it behind.
-  void set(const std::string* temporaryPath) { path = temporaryPath; }
-  void release() { path = nullptr; }
-
- private:
-  const std::string* path = nullptr;
 };
 
 bool fail(std::string* why, const std::string& reason) {
@@ -122,13 +85,6 @@ bool checkValue(const std::string& value, std::string* why) {
   return true;
 }
 
-std::string parentDirectory(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 bool createDirectories(const std::string& directory, std::string* why) {
   size_t position = 0;
   while (position != std::string::npos) {
@@ -153,22 +109,23 @@ struct RegistryFileState {
 };
 
 // Reads and parses the file; a missing file is an empty registry.
-bool readRegistryFile(const std::string& path, RegistryFileState& state, std::string* why) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+bool readRegistryFile(FileEnv& env, const std::string& path, RegistryFileState& state,
+                      std::string* why) {
+  FileDescriptor file(env, env.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0));
   if (!file.isOpen()) {
     if (errno == ENOENT) return true;
     return failErrno(why, "open registry file", path, errno);
   }
   struct stat status {};
-  if (::fstat(file.get(), &status) != 0) return failErrno(why, "examine", path, errno);
+  if (env.fstat(file.get(), &status) != 0) return failErrno(why, "examine", path, errno);
   if (!S_ISREG(status.st_mode))
     return fail(why, "registry file " + path + " is not a regular file");
   if (status.st_size > kMaxRegistryFileSize)
     return fail(why, "registry file " + path + " is too large to be a registry");
   std::string text;
-  char buffer[8192];
+  char buffer[kReadChunkSize];
   for (;;) {
-    const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+    const ssize_t count = env.read(file.get(), buffer, sizeof buffer);
     if (count == 0) break;
     if (count < 0) {
       if (errno == EINTR) continue;
@@ -188,61 +145,9 @@ bool readRegistryFile(const std::string& path, RegistryFileState& state, std::st
   return true;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count =
-        registryFileCalls().write(fd, text.data() + written, text.size() - written);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (count == 0) {
-      errno = EIO;
-      return false;
-    }
-    written += static_cast<size_t>(count);
-  }
-  return true;
-}
-
-// Replaces the file by a new one holding text: temporary file in the same directory, write,
-// fsync, close, rename. On failure the temporary file goes and the old file stays.
-bool replaceFile(const std::string& path, const std::string& text, const RegistryFileState& old,
-                 std::string* why) {
-  static std::atomic<unsigned> counter{0};
-  std::string temporaryPath;  // declared first: the guard below refers to it
-  TemporaryFileGuard guard;
-  int descriptor = -1;
-  for (int attempt = 0; attempt < kTemporaryNameAttempts && descriptor < 0; ++attempt) {
-    temporaryPath = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    descriptor = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor < 0 && errno != EEXIST)
-      return failErrno(why, "create temporary file", temporaryPath, errno);
-  }
-  if (descriptor < 0) return fail(why, "cannot find an unused temporary name next to " + path);
-  FileDescriptor file(descriptor);
-  guard.set(&temporaryPath);
-  if (old.exists && ::fchmod(file.get(), old.mode) != 0)
-    return failErrno(why, "set the permissions of", temporaryPath, errno);
-  if (!writeAll(file.get(), text)) return failErrno(why, "write", temporaryPath, errno);
-  if (registryFileCalls().fsync(file.get()) != 0)
-    return failErrno(why, "flush", temporaryPath, errno);
-  if (file.close() != 0) return failErrno(why, "close", temporaryPath, errno);
-  if (registryFileCalls().rename(temporaryPath.c_str(), path.c_str()) != 0)
-    return failErrno(why, "replace registry file", path, errno);
-  guard.release();
-  // The new file is in place; making the rename itself durable is best effort, since reporting a
-  // failure now would claim that the visible change did not happen.
-  FileDescriptor directory(
-      ::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.isOpen()) registryFileCalls().fsync(directory.get());
-  return true;
-}
-
 // Applies change to the registry under the lock and writes the result back when it differs.
 // change returns false (having set why) to abandon the update.
-bool updateRegistry(bool createMissing,
+bool updateRegistry(FileEnv& env, bool createMissing,
                     const std::function<bool(RegistryDocument&, std::string*)>& change,
                     std::string* why) {
   const std::string path = registryFilePath();
@@ -258,14 +163,18 @@ bool updateRegistry(bool createMissing,
       return change(empty, why);  // nothing to change in a registry that does not exist
     }
   }
-  RegistryLock lock(path);
+  RegistryLock lock(env, path);
   if (!lock.isLocked()) return failErrno(why, "lock", path + ".lock", lock.getError());
   RegistryFileState state;
-  if (!readRegistryFile(path, state, why)) return false;
+  if (!readRegistryFile(env, path, state, why)) return false;
   if (!change(state.document, why)) return false;
   const std::string text = formatRegistryText(state.document);
   if (state.exists && text == state.text) return true;
-  return replaceFile(path, text, state, why);
+  FileFailure failure;
+  const bool replaced = atomicReplace(
+      env, path,
+      [&](int descriptor) { return writeAll(env, descriptor, text.data(), text.size()); }, failure);
+  return replaced || fail(why, failure.describe());
 }
 
 std::string homeDirectory() {
@@ -279,10 +188,6 @@ std::string homeDirectory() {
     return found->pw_dir;
   return "";
 }
-
-ssize_t defaultWrite(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
-int defaultFsync(int fd) { return ::fsync(fd); }
-int defaultRename(const char* from, const char* to) { return ::rename(from, to); }
 
 }  // namespace
 
@@ -301,11 +206,12 @@ std::string registryFilePath() {
   return configDirectory + "/velmora/registry.reg";
 }
 
-bool registrySetDefaultValue(const std::string& key, const std::string& value, std::string* why) {
+bool registrySetDefaultValue(const std::string& key, const std::string& value, std::string* why,
+                             FileEnv& env) {
   if (!checkKey(key, why) || !checkValue(value, why)) return false;
   const std::string path = kRootPrefix + key;
   return updateRegistry(
-      true,
+      env, true,
       [&](RegistryDocument& document, std::string*) {
         document.createKey(path).setDefaultValue(value);
         return true;
@@ -313,11 +219,11 @@ bool registrySetDefaultValue(const std::string& key, const std::string& value, s
       why);
 }
 
-bool registryDeleteKey(const std::string& key, std::string* why) {
+bool registryDeleteKey(const std::string& key, std::string* why, FileEnv& env) {
   if (!checkKey(key, why)) return false;
   const std::string path = kRootPrefix + key;
   return updateRegistry(
-      false,
+      env, false,
       [&](RegistryDocument& document, std::string* reason) {
         if (document.deleteKey(path)) return true;
         return fail(reason, "registry key " + path + " does not exist");
@@ -335,7 +241,7 @@ RegistryLookup registryLookupDefaultValue(const std::string& key, std::string& v
   }
   // Updates replace the file by rename, so reading without the lock sees one whole version.
   RegistryFileState state;
-  if (!readRegistryFile(path, state, why)) return RegistryLookup::Failed;
+  if (!readRegistryFile(defaultFileEnv(), path, state, why)) return RegistryLookup::Failed;
   const std::string keyPath = kRootPrefix + key;
   const RegistryKey* found = state.document.findKey(keyPath);
   if (found == nullptr) {
@@ -360,16 +266,7 @@ bool registryCheckFile(std::string* why) {
   if (path.empty())
     return fail(why, "cannot locate the registry: VELMORA_REGISTRY and HOME are not set");
   RegistryFileState state;
-  return readRegistryFile(path, state, why);
-}
-
-RegistryFileCalls defaultRegistryFileCalls() {
-  return RegistryFileCalls{defaultWrite, defaultFsync, defaultRename};
-}
-
-RegistryFileCalls& registryFileCalls() {
-  static RegistryFileCalls calls = defaultRegistryFileCalls();
-  return calls;
+  return readRegistryFile(defaultFileEnv(), path, state, why);
 }
 
 }  // namespace velmora

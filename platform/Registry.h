@@ -3,9 +3,9 @@
 // names compare without regard to ASCII case. Safe to call from several threads and processes.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
+
+#include "xml/FileEnv.h"
 
 namespace velmora {
 
@@ -14,18 +14,19 @@ namespace velmora {
 std::string registryFilePath();
 
 // Creates the key (and the file and its directories as needed) and sets its default value. Other
-// keys and values stay as they were. The update is atomic (a temporary file in the same directory
-// renamed over the registry) and serialised by an exclusive lock on "<file>.lock", so concurrent
+// keys and values stay as they were. The update is atomic (atomicReplace through env) and
+// serialised by an exclusive lock on "<file>.lock", so concurrent
 // updates from several processes lose nothing. Fails, changing nothing, when the key or value is
 // unusable (empty key, empty name component, control characters in the key, a line break or NUL
 // in the value), when the existing file is malformed, and on any file error. why, when not null,
 // receives the reason of a failure.
 bool registrySetDefaultValue(const std::string& key, const std::string& value,
-                             std::string* why = nullptr);
+                             std::string* why = nullptr, FileEnv& env = defaultFileEnv());
 
 // Deletes exactly that key with its values; its subkeys, being keys of their own, stay. False
 // when the key is absent and on the failures of registrySetDefaultValue.
-bool registryDeleteKey(const std::string& key, std::string* why = nullptr);
+bool registryDeleteKey(const std::string& key, std::string* why = nullptr,
+                       FileEnv& env = defaultFileEnv());
 
 // Reads a key's default value. False when the key or its default value is absent, when the value
 // is not a string, and when the file is unreadable or malformed. A missing file is an empty
@@ -42,17 +43,5 @@ RegistryLookup registryLookupDefaultValue(const std::string& key, std::string& v
 
 // Checks that the registry file can be read and parsed (a missing file is fine).
 bool registryCheckFile(std::string* why = nullptr);
-
-// The file calls behind registry updates, replaceable by tests to inject failures. Each has the
-// signature and error reporting (-1 and errno) of the POSIX call of the same name.
-struct RegistryFileCalls {
-  ssize_t (*write)(int fd, const void* data, size_t size);
-  int (*fsync)(int fd);
-  int (*rename)(const char* from, const char* to);
-};
-
-// The calls in use; tests assign to them and restore them with defaultRegistryFileCalls().
-RegistryFileCalls& registryFileCalls();
-RegistryFileCalls defaultRegistryFileCalls();
 
 }  // namespace velmora

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "xml/Persistence.h"
+
 namespace velmora {
 
 Workspace::Workspace() : database("velmora", 1) {}
@@ -26,6 +28,20 @@ void Workspace::deleteTable(int table) {
 }
 
 int Workspace::getTableCount() const { return database.tableCount(); }
+
+bool Workspace::save(const std::string& fileName) {
+  return saveDatabase(database, fileName, *fileEnv);
+}
+
+bool Workspace::load(const std::string& fileName) {
+  return loadDatabase(database, fileName, *fileEnv);
+}
+
+// TODO(velmora): schema section (#11): write the definitions into info; until then as save.
+bool Workspace::saveWithSchema(const std::string& fileName) { return save(fileName); }
+
+// TODO(velmora): schema section (#11): read the definitions and replace the database.
+bool Workspace::open(const std::string&) { throwError(kNoSchema); }
 
 void Workspace::createTemporaryTable() { temporaryTable = std::make_unique<TableDefinition>(); }
 

@@ -7,6 +7,7 @@
 
 #include "engine/Database.h"
 #include "engine/TableDefinition.h"
+#include "xml/FileEnv.h"
 
 namespace velmora {
 
@@ -14,7 +15,8 @@ namespace velmora {
 // and the current table chosen for building records. Adds two checks of its own: code 3 (no
 // temporary table) and code 4 (no current table), each made before any engine check; every
 // other failure comes from the engine unchanged. Returned texts are the engine's stored texts
-// and stay valid until the database changes what they were read from. Not thread-safe.
+// and stay valid until the database changes what they were read from. Saves and loads go through
+// a file environment, the real one unless another is set. Not thread-safe.
 class Workspace {
  public:
   Workspace();  // database "velmora", flag 1, no temporary or current table
@@ -30,6 +32,7 @@ class Workspace {
   // Clears the current table when it is the one deleted.
   void deleteTable(int table);
   int getTableCount() const;
+  // The codes of saveDatabase and loadDatabase (xml/Persistence.h).
   bool save(const std::string& fileName);
   bool load(const std::string& fileName);
   const std::string& getDatabaseName() const { return database.getName(); }
@@ -46,6 +49,8 @@ class Workspace {
   int findString(std::string_view table, std::string_view field, std::string_view value,
                  int from) const;
   int findInt(std::string_view table, std::string_view field, int value, int from) const;
+  // Borrows env for every later save and load; it must outlive them.
+  void setFileEnv(FileEnv& env) { fileEnv = &env; }
 
   // Defining a table.
   void createTemporaryTable();
@@ -107,6 +112,7 @@ class Workspace {
   Database database;
   std::unique_ptr<TableDefinition> temporaryTable;
   Table* currentTable = nullptr;
+  FileEnv* fileEnv = &defaultFileEnv();
 };
 
 }  // namespace velmora

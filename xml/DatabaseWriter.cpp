@@ -7,14 +7,34 @@
 #include "engine/Record.h"
 #include "engine/RecordRenumbering.h"
 #include "engine/Table.h"
-#include "xml/XmlWriter.h"
+#include "xml/FileEnv.h"
+#include "xml/MarkupOutput.h"
 
 namespace velmora {
 
+namespace {
+
+// Room beyond a chunk, so the append that crosses the chunk size does not grow the buffer.
+constexpr size_t kChunkSlack = 4096;
+
+}  // namespace
+
 void DatabaseWriter::save(const std::string& fileName) {
-  database.buildRenumbering();
+  renumbering = std::make_unique<RecordRenumbering>(database);
   check();
-  writeFileSafely(fileName, [&](MarkupOutput& out) { write(out); });
+  FileFailure failure;
+  const bool replaced = atomicReplace(
+      env, fileName,
+      [&](int descriptor) {
+        std::string buffer;
+        buffer.reserve(MarkupOutput::kChunkSize + kChunkSlack);
+        MarkupOutput output(buffer, env, descriptor);
+        write(output);
+        output.flush();
+        return true;
+      },
+      failure);
+  if (!replaced) throwError(kCannotOpenForWriting);
 }
 
 void DatabaseWriter::check() {
@@ -59,7 +79,7 @@ DatabaseWriter::Column DatabaseWriter::describe(const Table& table, int field) c
     column.empty = "<" + name + "/>";
     if (column.type == FieldType::Relation) {
       const int target = database.tableIndex(definition.relationTarget(field));
-      column.newIndex = &database.getRenumbering()->mapOf(target).newIndex;
+      column.newIndex = &renumbering->mapOf(target).newIndex;
     }
   } catch (const Win::Exception&) {  // raised when the first record reaches this field
     column.failure = std::current_exception();

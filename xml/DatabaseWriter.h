@@ -2,12 +2,16 @@
 #pragma once
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "engine/RecordRenumbering.h"
 
 namespace velmora {
 
 class Database;
+class FileEnv;
 class IntArray;
 class MarkupOutput;
 class Table;
@@ -17,19 +21,21 @@ inline constexpr char kCreatedComment[] = "this is a database created with velmo
 inline constexpr char kDownloadComment[] =
     "you can download this program from https://velmora.example.org/download";
 
-// Writes the document that Database::buildXmlDocument builds (with the two comments above), byte
-// for byte, without building it. Everything that building it can fail on is checked first, in
-// the order building meets it (the file's order), so a database that cannot be saved fails with
-// the same code and before any file is touched. Borrows the database. Not thread-safe.
+// Writes a database's document straight from its records: the two comments above, then
+// <database><info><name>..</name><version>1</version></info><data>, one element per table
+// holding its records in slot order, relation values renumbered to their target's compacted
+// positions. Everything that can make a database unwritable is checked first, in the file's
+// order, so such a database fails before any file is touched. Borrows the database and the
+// environment; owns the renumbering of its save. Not thread-safe.
 class DatabaseWriter {
  public:
-  explicit DatabaseWriter(Database& target) : database(target) {}
+  DatabaseWriter(const Database& source, FileEnv& fileEnv) : database(source), env(fileEnv) {}
 
-  // Rebuilds the database's renumbering, checks, then writes as writeFileSafely does. Codes, the
-  // first in file order deciding (table by table, record by record, field by field): 2 (a table
-  // or field index without a name), 1 (a relation naming a table the database does not know), 14
+  // Builds the renumbering, checks, then replaces the file with atomicReplace. Codes, the first
+  // in file order deciding (table by table, record by record, field by field): 2 (a table or
+  // field index without a name), 1 (a relation naming a table the database does not know), 14
   // (no renumbering map for that table, or a relation value outside its slots); then 102 from
-  // writing.
+  // any failed step of writing.
   void save(const std::string& fileName);
 
  private:
@@ -54,7 +60,9 @@ class DatabaseWriter {
   Column describe(const Table& table, int field) const;
   void write(MarkupOutput& out) const;
 
-  Database& database;
+  const Database& database;
+  FileEnv& env;
+  std::unique_ptr<RecordRenumbering> renumbering;
   std::vector<TableOutput> tables;
 };
 

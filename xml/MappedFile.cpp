@@ -12,21 +12,20 @@ namespace velmora {
 
 void MappedView::unmap() {
   if (address == nullptr) return;
-  currentFileSystem().munmap(const_cast<void*>(address), length);
+  env.unmap(const_cast<void*>(address), length);
   address = nullptr;
   length = 0;
 }
 
 // Each resource goes straight into its member, so a failure part way releases what was taken,
 // the view before the file, through the members' destructors.
-MappedFile::MappedFile(const std::string& fileName, bool copyingMode) : copying(copyingMode) {
-  const FileSystem& fs = currentFileSystem();
+MappedFile::MappedFile(FileEnv& fs, const std::string& fileName) : file(fs), view(fs) {
   // Non-blocking, so that naming a FIFO cannot hang the open; it is refused below as no regular
   // file.
   file.reset(fs.open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
   if (!file.isOpen()) throwError(kUnableToOpenFile);
   // An exclusive lock is the sharing rule: a file that another opener holds cannot be read.
-  if (fs.flock(file.get(), LOCK_EX | LOCK_NB) != 0) throwError(kUnableToOpenFile);
+  if (fs.lock(file.get(), LOCK_EX | LOCK_NB) != 0) throwError(kUnableToOpenFile);
 
   struct stat status;
   if (fs.fstat(file.get(), &status) != 0) throwError(kUnableToGetFileSize);
@@ -38,16 +37,10 @@ MappedFile::MappedFile(const std::string& fileName, bool copyingMode) : copying(
   if (!S_ISREG(status.st_mode) || status.st_size == 0) throwError(kUnableToMapFile);
   const size_t length = static_cast<size_t>(status.st_size);
 
-  void* address = fs.mmap(nullptr, length, PROT_READ, MAP_PRIVATE, file.get(), 0);
+  void* address = fs.map(file.get(), length);
   if (address == MAP_FAILED) throwError(kUnableToMapView);
   view.reset(address, length);
   size = static_cast<uint32_t>(length);
-
-  if (copying) {
-    copy.reserve(length + 1);
-    copy.assign(view.bytes(), length);
-    copy.push_back('\0');
-  }
 }
 
 }  // namespace velmora

@@ -1,5 +1,4 @@
-// MappedFile: a whole input file mapped read-only and, in copying mode, copied with a trailing
-// zero.
+// MappedFile: a whole input file, locked and mapped read-only.
 #pragma once
 
 #include <stddef.h>
@@ -7,14 +6,15 @@
 
 #include <string>
 
-#include "xml/FileSystem.h"
+#include "xml/FileEnv.h"
 
 namespace velmora {
 
-// A read-only mapping of a whole file, unmapped through the current FileSystem when it dies.
+// A read-only mapping of a whole file, unmapped through its environment when it dies. Borrows
+// the environment.
 class MappedView {
  public:
-  MappedView() = default;
+  explicit MappedView(FileEnv& fileEnv) : env(fileEnv) {}
   ~MappedView() { unmap(); }
   MappedView(const MappedView&) = delete;
   MappedView& operator=(const MappedView&) = delete;
@@ -31,33 +31,31 @@ class MappedView {
  private:
   void unmap();
 
+  FileEnv& env;
   const void* address = nullptr;
   size_t length = 0;
 };
 
-// Holds an input file open under an exclusive lock, mapped, and in copying mode its bytes
-// followed by one zero byte. Owns the descriptor (and with it the lock), the view and the copy;
-// releases the view first, then the file. Not copyable, not thread-safe.
+// Holds an input file open under an exclusive lock, mapped. Owns the descriptor (and with it the
+// lock) and the view; releases the view first, then the file. Borrows the environment. Not
+// copyable, not thread-safe.
 class MappedFile {
  public:
-  // Opens, locks, sizes and maps the file, then copies it in copying mode. Throws Win::Exception
+  // Opens, locks, sizes and maps the file. Throws Win::Exception
   // with code 0, checks in order: "unable to open file" (missing, or locked by another opener),
   // "unable to get the file size" (no size, or 4 GiB and more), "unable to map the file" (empty or
   // not a regular file), "unable to map the view of the file". Nothing stays open after a failure.
-  MappedFile(const std::string& fileName, bool copying);
+  MappedFile(FileEnv& env, const std::string& fileName);
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
-  // Copying mode: the copy, zero-terminated; otherwise the view, which has no terminating zero.
-  // Valid while this object lives.
-  const char* data() const { return copying ? copy.data() : view.bytes(); }
+  // The view, which has no terminating zero. Valid while this object lives.
+  const char* data() const { return view.bytes(); }
   uint32_t getSize() const { return size; }
 
  private:
-  bool copying;
-  std::string copy;
   uint32_t size = 0;
-  FileHandle file;  // declared before the view, so the view is released first
+  FileDescriptor file;  // declared before the view, so the view is released first
   MappedView view;
 };
 

@@ -6,9 +6,8 @@
 #include "engine/Errors.h"
 #include "engine/FieldValue.h"
 #include "xml/MappedFile.h"
+#include "xml/TextCodec.h"
 #include "xml/XmlLexer.h"
-#include "xml/XmlLoader.h"
-#include "xml/XmlNode.h"
 
 namespace velmora {
 
@@ -29,7 +28,7 @@ bool XmlStreamLoader::loadFile(const std::string& fileName) {
   try {
     // The mapping itself is read: the lexer stops at its end, so no zero-terminated copy of the
     // whole file is needed.
-    MappedFile file(fileName, false);
+    MappedFile file(env, fileName);
     XmlLexer lexer(file.data(), file.data() + file.getSize());
     read(lexer);
   } catch (...) {  // whatever failed while the file was opened, mapped or read
@@ -224,7 +223,7 @@ void XmlStreamLoader::loadField(const OpenElement& field, std::string_view raw) 
     std::string_view text = raw;
     if (raw.find('&') != std::string_view::npos) {
       decoded.clear();
-      XmlText::decodeMarkup(raw, decoded);
+      decodeMarkup(raw, decoded);
       text = decoded;
     }
     switch (type) {

@@ -12,6 +12,7 @@
 namespace velmora {
 
 class Database;
+class FileEnv;
 class XmlLexer;
 
 // Loads the records of one input into a database while the input is being read. The outcome is
@@ -29,7 +30,8 @@ class XmlLexer;
 // Borrows the database. Not thread-safe.
 class XmlStreamLoader {
  public:
-  explicit XmlStreamLoader(Database& target) : database(target) {}
+  // Borrows the environment for the file calls of loadFile.
+  XmlStreamLoader(Database& target, FileEnv& fileEnv) : database(target), env(fileEnv) {}
   XmlStreamLoader(const XmlStreamLoader&) = delete;
   XmlStreamLoader& operator=(const XmlStreamLoader&) = delete;
 
@@ -82,6 +84,7 @@ class XmlStreamLoader {
   void undo();
 
   Database& database;
+  FileEnv& env;
   std::vector<OpenElement> open;
   // The document's first node and its children as the loader sees them.
   enum class RootKind { None, Element, Other } rootKind = RootKind::None;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Database.h"
+#include "engine/RecordRenumbering.h"
 #include "tests/support/Schemas.h"
 #include "tests/support/WinCode.h"
 
@@ -189,7 +190,7 @@ TEST(RenumberingTest, ClosesGapsLeftByDeletedRecords) {
   Table& table = database.tableByIndex(addEmployeeTable(database));
   for (int i = 0; i < 4; ++i) addEmployee(table, "n", "s", i);
   table.deleteRecord(1);
-  const RecordRenumbering& map = database.buildRenumbering();
+  const RecordRenumbering map(database);
   EXPECT_EQ(map.renumber("employee", 0), 0);
   EXPECT_EQ(map.renumber("employee", 1), 0);
   EXPECT_EQ(map.renumber("employee", 2), 1);
@@ -199,11 +200,12 @@ TEST(RenumberingTest, ClosesGapsLeftByDeletedRecords) {
   EXPECT_WIN_CODE(map.renumber("nope", 0), 1);
 
   table.deleteRecord(0);
-  EXPECT_EQ(database.buildRenumbering().renumber("employee", 0), -1);
-  EXPECT_EQ(database.getRenumbering()->renumber("employee", 2), 0);
+  const RecordRenumbering afterFirstDelete(database);
+  EXPECT_EQ(afterFirstDelete.renumber("employee", 0), -1);
+  EXPECT_EQ(afterFirstDelete.renumber("employee", 2), 0);
 
   database.deleteTable(0);
-  const RecordRenumbering& afterDelete = database.buildRenumbering();
+  const RecordRenumbering afterDelete(database);
   EXPECT_EQ(afterDelete.getMapCount(), 1);
   EXPECT_EQ(afterDelete.mapOf(0).tableIndex, -1);
   EXPECT_WIN_CODE(afterDelete.renumber("employee", 0), 14);

@@ -3,13 +3,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/Registry.h"
 #include "tests/platform/ScopedEnvironment.h"
+#include "tests/support/FaultInjectingFileEnv.h"
 #include "tests/support/TempDir.h"
 
 using namespace velmora;
@@ -24,12 +27,18 @@ class RegistryTest : public TempDirTest {
   ScopedEnvironment registryVariable{"VELMORA_REGISTRY", dir.file("registry.reg")};
 };
 
-// Sets the registry file calls for one test and restores the real ones afterwards.
-class ScopedFileCalls {
- public:
-  explicit ScopedFileCalls(const RegistryFileCalls& calls) { registryFileCalls() = calls; }
-  ~ScopedFileCalls() { registryFileCalls() = defaultRegistryFileCalls(); }
-};
+using WriteCall = std::function<ssize_t(int, const void*, size_t)>;
+using SyncCall = std::function<int(int)>;
+using RenameCall = std::function<int(const char*, const char*)>;
+
+// An environment with the given write, sync and rename calls (null: the real one).
+FaultInjectingFileEnv injecting(WriteCall write, SyncCall sync, RenameCall rename) {
+  FaultInjectingFileEnv env;
+  if (write) env.calls.write = std::move(write);
+  if (sync) env.calls.sync = std::move(sync);
+  if (rename) env.calls.rename = std::move(rename);
+  return env;
+}
 
 const char kUnrelatedText[] =
     "REGEDIT4\n"
@@ -195,36 +204,36 @@ TEST_F(RegistryTest, LocationComesFromTheEnvironment) {
 // is left, and the reason names the step.
 TEST_F(RegistryTest, FailedUpdateKeepsTheOldFile) {
   const struct {
-    RegistryFileCalls calls;
+    WriteCall write;
+    SyncCall sync;
+    RenameCall rename;
     const char* step;
   } cases[] = {
-      {{[](int, const void*, size_t) -> ssize_t {
-          errno = ENOSPC;
-          return -1;
-        },
-        fsync, rename},
-       "cannot write"},
-      {{[](int, const void*, size_t) -> ssize_t { return 0; }, fsync, rename}, "cannot write"},
-      {{write,
-        [](int) {
-          errno = EIO;
-          return -1;
-        },
-        rename},
-       "cannot flush"},
-      {{write, fsync,
-        [](const char*, const char*) {
-          errno = EXDEV;
-          return -1;
-        }},
+      {[](int, const void*, size_t) -> ssize_t {
+         errno = ENOSPC;
+         return -1;
+       },
+       nullptr, nullptr, "cannot write"},
+      {[](int, const void*, size_t) -> ssize_t { return 0; }, nullptr, nullptr, "cannot write"},
+      {nullptr,
+       [](int) {
+         errno = EIO;
+         return -1;
+       },
+       nullptr, "cannot flush"},
+      {nullptr, nullptr,
+       [](const char*, const char*) {
+         errno = EXDEV;
+         return -1;
+       },
        "cannot replace"},
   };
   ASSERT_TRUE(registrySetDefaultValue("A", "old"));
   const std::string before = registryText();
   for (const auto& c : cases) {
-    ScopedFileCalls injected(c.calls);
+    FaultInjectingFileEnv env = injecting(c.write, c.sync, c.rename);
     std::string why;
-    EXPECT_FALSE(registrySetDefaultValue("A", "new", &why));
+    EXPECT_FALSE(registrySetDefaultValue("A", "new", &why, env));
     EXPECT_NE(why.find(c.step), std::string::npos) << why;
     EXPECT_EQ(registryText(), before);
     EXPECT_EQ(listDirectory(dir.path()),
@@ -233,10 +242,10 @@ TEST_F(RegistryTest, FailedUpdateKeepsTheOldFile) {
 }
 
 TEST_F(RegistryTest, ShortWritesStillWriteEverything) {
-  ScopedFileCalls injected(
-      {[](int fd, const void* data, size_t size) { return write(fd, data, size < 3 ? size : 3); },
-       fsync, rename});
-  ASSERT_TRUE(registrySetDefaultValue("Key", "a value longer than three bytes"));
+  FaultInjectingFileEnv env = injecting(
+      [](int fd, const void* data, size_t size) { return write(fd, data, size < 3 ? size : 3); },
+      nullptr, nullptr);
+  ASSERT_TRUE(registrySetDefaultValue("Key", "a value longer than three bytes", nullptr, env));
   EXPECT_EQ(registryText(),
             "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Key]\n@=\"a value longer than three bytes\"\n\n");
 }

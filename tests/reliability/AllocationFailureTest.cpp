@@ -280,6 +280,9 @@ class AllocationFailureTest : public TempDirTest {
     if (!HasFailure()) {
       EXPECT_EQ(fingerprint(flow), after.back()) << "allocation " << k;
       EXPECT_EQ(readFileBytes(file), savedBytes) << "allocation " << k;
+      // Not even a save failing right after creating its temporary file leaves it behind (#9).
+      EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"sample.xml"})
+          << "allocation " << k;
     }
     close(flow);
     return failed;

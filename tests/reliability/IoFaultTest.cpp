@@ -26,9 +26,9 @@
 #include "tests/reliability/Operation.h"
 #include "tests/reliability/OperationRunner.h"
 #include "tests/reliability/TestDatabases.h"
+#include "tests/support/FaultInjectingFileEnv.h"
 #include "tests/support/ServerLibrary.h"
 #include "tests/support/TempDir.h"
-#include "xml/FileSystem.h"
 
 using namespace velmora;
 
@@ -37,25 +37,33 @@ namespace {
 constexpr HRESULT kCannotRead = engineCode(101);
 constexpr HRESULT kCannotWrite = engineCode(102);
 
-IVelmoraDatabase* createObject() {
-  auto* object = new ComponentObject();
+// The object's interface, holding the one reference.
+IVelmoraDatabase* interfaceOf(ComponentObject* object) {
   void* out = nullptr;
   EXPECT_EQ(object->QueryInterface(IID_IVelmoraDatabase, &out), S_OK);
   return static_cast<IVelmoraDatabase*>(out);
 }
 
-// One instance for the length of a test.
+IVelmoraDatabase* createObject() { return interfaceOf(new ComponentObject()); }
+
+// One instance for the length of a test, saving and loading through its own file environment.
 class Instance {
  public:
-  Instance() : db(createObject()) {}
+  Instance() {
+    auto* object = new ComponentObject();
+    object->getWorkspace().setFileEnv(env);
+    db = interfaceOf(object);
+  }
   ~Instance() { db->Release(); }
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;
   IVelmoraDatabase* operator->() const { return db; }
   IVelmoraDatabase& operator*() const { return *db; }
 
+  FaultInjectingFileEnv env;  // outlives the object, which dies in the destructor's Release
+
  private:
-  IVelmoraDatabase* db;
+  IVelmoraDatabase* db = nullptr;
 };
 
 // The file call a case breaks, and how.
@@ -84,7 +92,7 @@ bool strikes(Call call) {
   return true;
 }
 
-const FileSystem& real() { return systemFileSystem(); }
+FileEnv& real() { return defaultFileEnv(); }
 
 int injectedOpen(const char* path, int flags, mode_t mode) {
   return strikes(Call::Open) ? -1 : real().open(path, flags, mode);
@@ -93,7 +101,7 @@ ssize_t injectedWrite(int descriptor, const void* bytes, size_t count) {
   if (!strikes(Call::Write)) return real().write(descriptor, bytes, count);
   return injection.call == Call::WriteNothing ? 0 : -1;
 }
-int injectedFsync(int descriptor) { return strikes(Call::Fsync) ? -1 : real().fsync(descriptor); }
+int injectedFsync(int descriptor) { return strikes(Call::Fsync) ? -1 : real().sync(descriptor); }
 int injectedClose(int descriptor) {
   const int closed = real().close(descriptor);  // the descriptor goes whatever is reported
   return strikes(Call::Close) ? -1 : closed;
@@ -102,42 +110,43 @@ int injectedRename(const char* from, const char* to) {
   return strikes(Call::Rename) ? -1 : real().rename(from, to);
 }
 int injectedFchmod(int descriptor, mode_t mode) {
-  return strikes(Call::Fchmod) ? -1 : real().fchmod(descriptor, mode);
+  return strikes(Call::Fchmod) ? -1 : real().chmod(descriptor, mode);
 }
 int injectedFlock(int descriptor, int operation) {
-  return strikes(Call::Flock) ? -1 : real().flock(descriptor, operation);
+  return strikes(Call::Flock) ? -1 : real().lock(descriptor, operation);
 }
 int injectedFstat(int descriptor, struct stat* status) {
   return strikes(Call::Fstat) ? -1 : real().fstat(descriptor, status);
 }
-void* injectedMmap(void* address, size_t length, int protection, int flags, int descriptor,
-                   off_t offset) {
-  if (strikes(Call::Mmap)) return MAP_FAILED;
-  return real().mmap(address, length, protection, flags, descriptor, offset);
+void* injectedMmap(int descriptor, size_t length) {
+  return strikes(Call::Mmap) ? MAP_FAILED : real().map(descriptor, length);
 }
 
-// Routes every file call through the injection for the guard's lifetime.
+// Routes every file call of the instance through the injection for the guard's lifetime.
 class InjectedFileSystem {
  public:
-  explicit InjectedFileSystem(Injection armed) {
+  InjectedFileSystem(Instance& instance, Injection armed) : env(instance.env) {
     injection = std::move(armed);
-    FileSystem& fs = currentFileSystem();
+    FaultInjectingFileEnv::Calls& fs = env.calls;
     fs.open = injectedOpen;
     fs.write = injectedWrite;
-    fs.fsync = injectedFsync;
+    fs.sync = injectedFsync;
     fs.close = injectedClose;
     fs.rename = injectedRename;
-    fs.fchmod = injectedFchmod;
-    fs.flock = injectedFlock;
+    fs.chmod = injectedFchmod;
+    fs.lock = injectedFlock;
     fs.fstat = injectedFstat;
-    fs.mmap = injectedMmap;
+    fs.map = injectedMmap;
   }
   ~InjectedFileSystem() {
-    currentFileSystem() = systemFileSystem();
+    env.calls = FaultInjectingFileEnv::realCalls();
     injection = Injection();
   }
   InjectedFileSystem(const InjectedFileSystem&) = delete;
   InjectedFileSystem& operator=(const InjectedFileSystem&) = delete;
+
+ private:
+  FaultInjectingFileEnv& env;
 };
 
 // Runs body in a forked child and returns its exit status (-1 when it did not exit normally).
@@ -203,7 +212,7 @@ TEST_F(IoFaultTest, EveryFailingFileCallOfASaveKeepsTheEarlierFile) {
     writeFileBytes(target, earlier);
     const int descriptors = countOpenDescriptors();
     {
-      InjectedFileSystem injected({c.call, c.failAt, c.error, 0, nullptr});
+      InjectedFileSystem injected(db, {c.call, c.failAt, c.error, 0, nullptr});
       saved = 7;
       EXPECT_EQ(db->Save(target.c_str(), &saved), kCannotWrite);
       EXPECT_EQ(saved, 7);
@@ -240,9 +249,9 @@ TEST_F(IoFaultTest, SaveSyncsTheFileBeforeTheRenameAndTheDirectoryAfter) {
   prepare(db, target, 3, 10);
   journal.clear();
   journalFile = journalDirectory = -1;
-  FileSystem& fs = currentFileSystem();
+  FaultInjectingFileEnv::Calls& fs = db.env.calls;
   fs.open = [](const char* path, int flags, mode_t mode) {
-    const int descriptor = systemFileSystem().open(path, flags, mode);
+    const int descriptor = real().open(path, flags, mode);
     ((flags & O_DIRECTORY) != 0 ? journalDirectory : journalFile) = descriptor;
     journal.push_back((flags & O_DIRECTORY) != 0 ? "open directory" : "open file");
     return descriptor;
@@ -251,23 +260,23 @@ TEST_F(IoFaultTest, SaveSyncsTheFileBeforeTheRenameAndTheDirectoryAfter) {
     if (journal.empty() || journal.back() != "write " + journalName(descriptor)) {
       journal.push_back("write " + journalName(descriptor));
     }
-    return systemFileSystem().write(descriptor, bytes, count);
+    return real().write(descriptor, bytes, count);
   };
-  fs.fsync = [](int descriptor) {
+  fs.sync = [](int descriptor) {
     journal.push_back("fsync " + journalName(descriptor));
-    return systemFileSystem().fsync(descriptor);
+    return real().sync(descriptor);
   };
   fs.close = [](int descriptor) {
     journal.push_back("close " + journalName(descriptor));
-    return systemFileSystem().close(descriptor);
+    return real().close(descriptor);
   };
   fs.rename = [](const char* from, const char* to) {
     journal.push_back("rename");
-    return systemFileSystem().rename(from, to);
+    return real().rename(from, to);
   };
   uint8_t saved = 0;
   const HRESULT result = db->Save(target.c_str(), &saved);
-  fs = systemFileSystem();
+  fs = FaultInjectingFileEnv::realCalls();
   ASSERT_EQ(result, S_OK);
   EXPECT_EQ(journal, (std::vector<std::string>{"open file", "write file", "fsync file",
                                                "close file", "rename", "open directory",
@@ -282,12 +291,12 @@ TEST_F(IoFaultTest, ShortWritesStillSaveEveryByte) {
   const std::string reference = dir.file("reference.xml");
   uint8_t saved = 0;
   ASSERT_EQ(db->Save(reference.c_str(), &saved), S_OK);
-  FileSystem& fs = currentFileSystem();
+  FaultInjectingFileEnv::Calls& fs = db.env.calls;
   fs.write = [](int descriptor, const void* bytes, size_t count) {
-    return systemFileSystem().write(descriptor, bytes, count < 1000 ? count : 1000);
+    return real().write(descriptor, bytes, count < 1000 ? count : 1000);
   };
   const HRESULT result = db->Save(target.c_str(), &saved);
-  fs = systemFileSystem();
+  fs = FaultInjectingFileEnv::realCalls();
   EXPECT_EQ(result, S_OK);
   EXPECT_EQ(readFileBytes(target), readFileBytes(reference));
 }
@@ -313,7 +322,7 @@ TEST_F(IoFaultTest, EveryFailingFileCallOfALoadReportsCannotRead) {
     SCOPED_TRACE(c.what);
     const int descriptors = countOpenDescriptors();
     {
-      InjectedFileSystem injected({c.call, 1, c.error, 0, nullptr});
+      InjectedFileSystem injected(db, {c.call, 1, c.error, 0, nullptr});
       uint8_t loaded = 7;
       EXPECT_EQ(db->Load(target.c_str(), &loaded), kCannotRead);
       EXPECT_EQ(loaded, 7);
@@ -364,7 +373,7 @@ TEST_F(IoFaultTest, MissingOrVanishingDirectoryFailsTheSave) {
   std::filesystem::create_directory(folder);
   {
     Injection removing{Call::Write, 1, 0, 0, [&] { std::filesystem::remove_all(folder); }};
-    InjectedFileSystem injected(removing);
+    InjectedFileSystem injected(db, removing);
     EXPECT_EQ(db->Save(target.c_str(), &saved), kCannotWrite);
   }
   EXPECT_TRUE(listDirectory(dir.path()).empty());

@@ -11,9 +11,10 @@
 #include "engine/Errors.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WinCode.h"
+#include "tests/support/xmltree/XmlNode.h"
+#include "tests/support/xmltree/XmlTreeWriter.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/XmlNode.h"
-#include "xml/XmlWriter.h"
+#include "xml/Persistence.h"
 
 using namespace velmora;
 
@@ -21,7 +22,7 @@ namespace {
 
 std::string built(Database& database) {
   std::string out;
-  writeXml(database.buildXmlDocument("").get(), out);
+  writeXml(buildXmlDocument(database, "").get(), out);
   return out;
 }
 
@@ -78,7 +79,7 @@ TEST_F(DatabaseWriterTest, RandomDatabasesAreWrittenAsTheirDocument) {
 
     SCOPED_TRACE(round);
     const std::string path = dir.file("saved.xml");
-    ASSERT_TRUE(database.saveXml(path));
+    ASSERT_TRUE(saveDatabase(database, path));
     EXPECT_EQ(readFileBytes(path), built(database));
   }
 }
@@ -88,7 +89,7 @@ TEST_F(DatabaseWriterTest, UnsavableDatabasesFailAsBuildingDoesAndTouchNoFile) {
   writeFileBytes(path, "old");
   const auto expectSameFailure = [&](Database& database, const char* code) {
     EXPECT_EQ(codeOf([&] { built(database); }), code);
-    EXPECT_EQ(codeOf([&] { database.saveXml(path); }), code);
+    EXPECT_EQ(codeOf([&] { saveDatabase(database, path); }), code);
     EXPECT_EQ(readFileBytes(path), "old");
     EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"saved.xml"});
   };

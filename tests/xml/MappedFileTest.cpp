@@ -10,19 +10,21 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FaultInjectingFileEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WinCode.h"
 #include "tests/xml/XmlTestSupport.h"
 #include "xml/MappedFile.h"
+#include "xml/Persistence.h"
 
 using namespace velmora;
 
 namespace {
 
 // The message of the failure that constructing a MappedFile of path throws, or "" when none.
-std::string failureOf(const std::string& path) {
+std::string failureOf(FileEnv& env, const std::string& path) {
   try {
-    MappedFile file(path, true);
+    MappedFile file(env, path);
   } catch (const Win::Exception& e) {
     EXPECT_EQ(e.getCode(), 0);
     return e.getMessage();
@@ -32,18 +34,18 @@ std::string failureOf(const std::string& path) {
 
 class MappedFileTest : public TempDirTest {
  protected:
-  FileSystemRestorer restorer;
+  FaultInjectingFileEnv env;
+  std::string failureOf(const std::string& path) { return ::failureOf(env, path); }
 };
 
-TEST_F(MappedFileTest, CopyEndsWithAZeroAfterTheLastByte) {
+TEST_F(MappedFileTest, ViewHoldsEveryByte) {
   const long pageSize = sysconf(_SC_PAGESIZE);
   for (const std::string& content :
        {std::string("x"), std::string(pageSize, 'p'), std::string("a\0b\xff", 4)}) {
     writeFileBytes(dir.file("in"), content);
-    MappedFile file(dir.file("in"), true);
+    MappedFile file(env, dir.file("in"));
     ASSERT_EQ(file.getSize(), content.size());
     EXPECT_EQ(std::string(file.data(), content.size()), content);
-    EXPECT_EQ(file.data()[content.size()], '\0');
   }
 }
 
@@ -53,7 +55,7 @@ TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
   const struct {
     std::string path;
-    std::function<void(FileSystem&)> inject;
+    std::function<void(FaultInjectingFileEnv::Calls&)> inject;
     const char* message;
   } cases[] = {
       {dir.file("missing"), nullptr, "unable to open file"},
@@ -61,11 +63,13 @@ TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
       {dir.path(), nullptr, "unable to map the file"},
       {dir.file("fifo"), nullptr, "unable to map the file"},  // and does not hang
       {dir.file("file"),
-       [](FileSystem& fs) { fs.fstat = [](int, struct stat*) { return errno = EIO, -1; }; },
+       [](FaultInjectingFileEnv::Calls& fs) {
+         fs.fstat = [](int, struct stat*) { return errno = EIO, -1; };
+       },
        "unable to get the file size"},
       {dir.file("file"),
-       [](FileSystem& fs) {
-         fs.mmap = [](void*, size_t, int, int, int, off_t) {
+       [](FaultInjectingFileEnv::Calls& fs) {
+         fs.map = [](int, size_t) {
            errno = ENOMEM;
            return MAP_FAILED;
          };
@@ -73,18 +77,18 @@ TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
        "unable to map the view of the file"},
   };
   for (const auto& c : cases) {
-    if (c.inject) c.inject(currentFileSystem());
+    if (c.inject) c.inject(env.calls);
     const int before = countOpenDescriptors();
     EXPECT_EQ(failureOf(c.path), c.message) << c.path;
     EXPECT_EQ(countOpenDescriptors(), before) << c.path;
-    currentFileSystem() = systemFileSystem();
+    env.calls = FaultInjectingFileEnv::realCalls();
   }
 }
 
 TEST_F(MappedFileTest, FileHeldByAnotherOpenerCannotBeOpened) {
   writeFileBytes(dir.file("in"), "<a/>");
   {
-    MappedFile holder(dir.file("in"), true);
+    MappedFile holder(env, dir.file("in"));
     EXPECT_EQ(failureOf(dir.file("in")), "unable to open file");
   }
   const int other = open(dir.file("in").c_str(), O_RDONLY);
@@ -104,14 +108,14 @@ TEST_F(MappedFileTest, FileOfFourGibibytesIsRefusedNotTruncated) {
   if (!sized) GTEST_SKIP() << "this file system cannot hold a sparse 4 GiB file";
   EXPECT_EQ(failureOf(dir.file("huge")), "unable to get the file size");
   Database database("d", 1);
-  EXPECT_WIN_CODE(database.loadXml(dir.file("huge")), 101);
+  EXPECT_WIN_CODE(loadDatabase(database, dir.file("huge")), 101);
 }
 
 TEST_F(MappedFileTest, ReleasesTheViewBeforeTheFile) {
   static std::string calls;
   calls.clear();
-  FileSystem& fs = currentFileSystem();
-  fs.munmap = [](void* address, size_t length) {
+  FaultInjectingFileEnv::Calls& fs = env.calls;
+  fs.unmap = [](void* address, size_t length) {
     calls += "unmap ";
     return munmap(address, length);
   };
@@ -120,7 +124,7 @@ TEST_F(MappedFileTest, ReleasesTheViewBeforeTheFile) {
     return close(descriptor);
   };
   writeFileBytes(dir.file("in"), "<a/>");
-  { MappedFile file(dir.file("in"), true); }
+  { MappedFile file(env, dir.file("in")); }
   EXPECT_EQ(calls, "unmap close ");
 }
 

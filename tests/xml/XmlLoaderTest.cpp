@@ -9,8 +9,10 @@
 
 #include "tests/support/TempDir.h"
 #include "tests/support/WinCode.h"
+#include "tests/support/xmltree/XmlLoader.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/XmlLoader.h"
+#include "xml/Persistence.h"
+#include "xml/TextCodec.h"
 
 using namespace velmora;
 
@@ -24,7 +26,7 @@ class XmlLoaderTest : public TempDirTest {
 
   bool load(const std::string& text) {
     writeFileBytes(dir.file("in.xml"), text);
-    return database.loadXml(dir.file("in.xml"));
+    return loadDatabase(database, dir.file("in.xml"));
   }
 
   // The loaded employees as "name,surname,age;" each.
@@ -128,16 +130,16 @@ TEST_F(XmlLoaderTest, UnreadableFilesFailWith101AfterClearingEveryRecord) {
     EXPECT_EQ(countOpenDescriptors(), before);
   }
 
-  EXPECT_WIN_CODE(database.loadXml(dir.file("missing.xml")), 101);
-  EXPECT_WIN_CODE(database.loadXml(dir.path()), 101);
+  EXPECT_WIN_CODE(loadDatabase(database, dir.file("missing.xml")), 101);
+  EXPECT_WIN_CODE(loadDatabase(database, dir.path()), 101);
 
   writeFileBytes(dir.file("held.xml"), good);
   const int other = open(dir.file("held.xml").c_str(), O_RDONLY);
   ASSERT_GE(other, 0);
   ASSERT_EQ(flock(other, LOCK_EX), 0);
-  EXPECT_WIN_CODE(database.loadXml(dir.file("held.xml")), 101);
+  EXPECT_WIN_CODE(loadDatabase(database, dir.file("held.xml")), 101);
   close(other);
-  EXPECT_TRUE(database.loadXml(dir.file("held.xml")));
+  EXPECT_TRUE(loadDatabase(database, dir.file("held.xml")));
   EXPECT_EQ(loaded(), ",,1;");
 }
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/xmltree/XmlNode.h"
+#include "tests/support/xmltree/XmlTreeWriter.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/XmlNode.h"
-#include "xml/XmlWriter.h"
 
 using namespace velmora;
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/WinCode.h"
+#include "tests/support/xmltree/XmlParser.h"
+#include "tests/support/xmltree/XmlTreeWriter.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/XmlParser.h"
-#include "xml/XmlWriter.h"
 
 using namespace velmora;
 

@@ -13,10 +13,11 @@
 
 #include "engine/Errors.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/xmltree/XmlLoader.h"
+#include "tests/support/xmltree/XmlNode.h"
+#include "tests/support/xmltree/XmlParser.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/XmlLoader.h"
-#include "xml/XmlNode.h"
-#include "xml/XmlParser.h"
+#include "xml/FileEnv.h"
 #include "xml/XmlStreamLoader.h"
 
 using namespace velmora;
@@ -79,7 +80,8 @@ std::string streamingLoad(Database& database, const std::string& input) {
     // Exactly the input's bytes, nothing after them, as from a mapped file.
     const std::unique_ptr<char[]> bytes(new char[input.size() + 1]);
     input.copy(bytes.get(), input.size());
-    return XmlStreamLoader(database).load(bytes.get(), bytes.get() + input.size());
+    return XmlStreamLoader(database, defaultFileEnv())
+        .load(bytes.get(), bytes.get() + input.size());
   });
 }
 
@@ -245,7 +247,7 @@ TEST(XmlStreamLoaderTest, FilesEndingAtAPageBoundaryAreReadToTheirLastByteOnly) 
     std::unique_ptr<Database> database = makeDatabase();
     EXPECT_EQ(outcome([&] {
                 database->clearAllRecords();
-                return XmlStreamLoader(*database).loadFile(dir.file("page.xml"));
+                return XmlStreamLoader(*database, defaultFileEnv()).loadFile(dir.file("page.xml"));
               }),
               "code 101");
     EXPECT_EQ(database->tableByName("employee").recordCount(), 0);

@@ -1,4 +1,4 @@
-// Helpers shared by the XML tests: small schemas, a small-stack thread and seam restoring.
+// Helpers shared by the XML tests: small schemas, a and a small-stack thread.
 #pragma once
 
 #include <pthread.h>
@@ -12,7 +12,6 @@
 #include "engine/FieldValue.h"
 #include "engine/Table.h"
 #include "engine/TableDefinition.h"
-#include "xml/FileSystem.h"
 
 namespace velmora {
 
@@ -74,17 +73,5 @@ inline bool runOnSmallStack(const std::function<void()>& body) {
   if (started) pthread_join(thread, nullptr);
   return started;
 }
-
-// Puts the real file calls back when a test that replaced some of them ends.
-class FileSystemRestorer {
- public:
-  FileSystemRestorer() : saved(currentFileSystem()) {}
-  ~FileSystemRestorer() { currentFileSystem() = saved; }
-  FileSystemRestorer(const FileSystemRestorer&) = delete;
-  FileSystemRestorer& operator=(const FileSystemRestorer&) = delete;
-
- private:
-  FileSystem saved;
-};
 
 }  // namespace velmora

@@ -15,9 +15,9 @@
 
 #include "engine/Errors.h"
 #include "engine/FieldValue.h"
-#include "xml/DatabaseWriter.h"
-#include "xml/XmlNode.h"
-#include "xml/XmlWriter.h"
+#include "xml/FileEnv.h"
+#include "xml/Persistence.h"
+#include "xml/TextCodec.h"
 
 namespace velmora {
 
@@ -263,7 +263,7 @@ class Scanner {
   void onText(const Token& token) {
     const Role where = parentRole();
     std::string value;
-    XmlText::decodeMarkup(text.substr(token.begin, token.end - token.begin), value);
+    decodeMarkup(text.substr(token.begin, token.end - token.begin), value);
     switch (where) {
       case Role::InfoName:
         description.databaseName = value;
@@ -459,7 +459,13 @@ std::string schemaMarkup(const SchemaDescription& schema) {
 
 // The one-line document with a line per element: an element holding only text stays on its
 // line, every other element's children are indented by two spaces. Text is never touched.
-void appendIndented(std::string_view oneLine, MarkupOutput& out) {
+struct TextSink {
+  std::string& text;
+  void append(std::string_view bytes) { text.append(bytes); }
+  void append(char byte) { text.push_back(byte); }
+};
+
+void appendIndented(std::string_view oneLine, TextSink out) {
   int depth = 0;
   bool first = true;
   bool afterOpenOrText = false;
@@ -564,7 +570,7 @@ LoadedDatabase DatabaseFile::read(const std::string& path) {
   loaded.database = buildDatabase(path, loaded.schema);
   bool isDatabase = false;
   try {
-    isDatabase = loaded.database->loadXml(path);
+    isDatabase = loadDatabase(*loaded.database, path);
   } catch (const Win::Exception& e) {
     throw CommandError(path + ": " + e.getMessage());
   }
@@ -615,7 +621,7 @@ void DatabaseFile::write(const std::string& path, Database& database, bool withS
   std::string oneLine;
   errno = 0;  // so a failure's reason below is the save's own
   try {
-    DatabaseWriter(database).save(scratch);
+    saveDatabase(database, scratch);
     oneLine = readFile(scratch);
     ::unlink(scratch.c_str());
     if (withSchema) {
@@ -623,13 +629,20 @@ void DatabaseFile::write(const std::string& path, Database& database, bool withS
       if (at == std::string::npos) throw CommandError(path + ": the saved document has no version");
       oneLine.insert(at + kVersionEnd.size(), schemaMarkup(describe(database)));
     }
-    writeFileSafely(path, [&](MarkupOutput& out) {
-      if (indent) {
-        appendIndented(oneLine, out);
-      } else {
-        out.append(std::string_view(oneLine));
-      }
-    });
+    std::string bytes;
+    if (indent) {
+      appendIndented(oneLine, TextSink{bytes});
+    } else {
+      bytes = std::move(oneLine);
+    }
+    FileEnv& env = defaultFileEnv();
+    FileFailure failure;
+    if (!atomicReplace(
+            env, path,
+            [&](int descriptor) { return writeAll(env, descriptor, bytes.data(), bytes.size()); },
+            failure)) {
+      throw CommandError(path + ": " + failure.describe());
+    }
   } catch (const Win::Exception& e) {
     ::unlink(scratch.c_str());
     throw CommandError(path + ": " + e.getMessage() +

@@ -1,4 +1,5 @@
-// The in-memory XML document: element, text and comment nodes linked as sibling chains.
+// The in-memory XML document (a test oracle for the streaming reader and writer): element, text and
+// comment nodes linked as sibling chains.
 #pragma once
 
 #include <memory>
@@ -84,12 +85,8 @@ class XmlText final : public XmlNode {
  public:
   explicit XmlText(std::string content) : XmlNode(NodeKind::Text), text(std::move(content)) {}
 
-  // Text read between markup: "&amp", "&lt" and "&gt" (with or without their ";") become "&",
-  // "<" and ">"; any other "&" starts a run up to the next ";" that is kept without its ";".
-  // Every other byte, carriage returns included, is kept.
+  // Text read between markup, decoded by velmora::decodeMarkup.
   static std::unique_ptr<XmlText> fromMarkup(std::string_view raw);
-  // The decoding of fromMarkup, appended to out.
-  static void decodeMarkup(std::string_view raw, std::string& out);
 
   const std::string& getText() const { return text; }
 

@@ -1,10 +1,10 @@
-// XmlParser: builds a node tree from the lexer's tokens; readXmlFile reads a whole file that way.
+// XmlParser: builds a node tree from the lexer's tokens (a test oracle for the streaming reader).
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "xml/XmlNode.h"
+#include "tests/support/xmltree/XmlNode.h"
 
 namespace velmora {
 

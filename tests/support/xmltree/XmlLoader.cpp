@@ -1,22 +1,16 @@
-#include "xml/XmlLoader.h"
-
-#include <limits.h>
-#include <stdint.h>
+#include "tests/support/xmltree/XmlLoader.h"
 
 #include "engine/Database.h"
 #include "engine/FieldValue.h"
 #include "engine/Table.h"
-#include "xml/XmlNode.h"
+#include "tests/support/xmltree/XmlNode.h"
+#include "xml/TextCodec.h"
 
 namespace velmora {
 
 namespace {
 
 const std::string kEmptyText;
-
-bool isDecimalSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // The text of the element's first child when that is a text; otherwise empty.
 const std::string& valueText(const XmlElement& field) {
@@ -26,26 +20,6 @@ const std::string& valueText(const XmlElement& field) {
 }
 
 }  // namespace
-
-int parseDecimal(std::string_view text) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p < end && isDecimalSpace(*p)) ++p;
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  // Accumulated as a magnitude capped just beyond the 32-bit range: too large a number clamps to
-  // the nearest 32-bit value instead of wrapping.
-  constexpr int64_t kCap = int64_t{INT_MAX} + 2;
-  int64_t magnitude = 0;
-  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-    magnitude = magnitude * 10 + (*p - '0');
-    if (magnitude > kCap) magnitude = kCap;
-  }
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
-}
 
 bool XmlLoader::apply() {
   const XmlElement* root = document.asElement();

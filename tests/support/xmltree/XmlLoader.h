@@ -47,9 +47,4 @@ class XmlLoader {
   std::vector<int> fieldAtPosition;
 };
 
-// The value of decimal text: leading whitespace skipped, an optional sign, then digits up to the
-// first byte that is not one; 0 when no digit follows. A value beyond 32 bits gives the nearest
-// 32-bit value.
-int parseDecimal(std::string_view text);
-
 }  // namespace velmora

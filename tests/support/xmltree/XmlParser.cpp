@@ -1,4 +1,4 @@
-#include "xml/XmlParser.h"
+#include "tests/support/xmltree/XmlParser.h"
 
 #include <utility>
 

@@ -10,18 +10,19 @@
 
 #include "tests/support/TempDir.h"
 #include "tests/support/WinCode.h"
+#include "tests/support/xmltree/XmlNode.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/XmlNode.h"
+#include "xml/Persistence.h"
 
 using namespace velmora;
 
 namespace {
 
-class DatabaseXmlTest : public TempDirTest {
+class PersistenceTest : public TempDirTest {
  protected:
   std::string saved(Database& database) {
     const std::string path = dir.file("saved.xml");
-    EXPECT_TRUE(database.saveXml(path));
+    EXPECT_TRUE(saveDatabase(database, path));
     return readFileBytes(path);
   }
   // The part of the saved document between "<data>" and "</data>", or the whole document.
@@ -35,11 +36,11 @@ class DatabaseXmlTest : public TempDirTest {
   // Loads text from a file into the database.
   bool loadText(Database& database, const std::string& text) {
     writeFileBytes(dir.file("in.xml"), text);
-    return database.loadXml(dir.file("in.xml"));
+    return loadDatabase(database, dir.file("in.xml"));
   }
 };
 
-TEST_F(DatabaseXmlTest, SavesTheSampleAsOneExactLine) {
+TEST_F(PersistenceTest, SavesTheSampleAsOneExactLine) {
   Database database("my database", 1);
   addEmployee(addEmployeeTable(database), "john", "doe", 12);
   const std::string expected =
@@ -51,7 +52,7 @@ TEST_F(DatabaseXmlTest, SavesTheSampleAsOneExactLine) {
   EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"saved.xml"});
 }
 
-TEST_F(DatabaseXmlTest, WritesElementsWithoutContentAndEscapes) {
+TEST_F(PersistenceTest, WritesElementsWithoutContentAndEscapes) {
   Database empty("", 1);
   EXPECT_EQ(saved(empty),
             "<!--this is a database created with velmora-->"
@@ -86,7 +87,7 @@ TEST_F(DatabaseXmlTest, WritesElementsWithoutContentAndEscapes) {
             "<employee>" + records + "</employee><nothing/><fieldless><record/></fieldless>");
 }
 
-TEST_F(DatabaseXmlTest, RelationsAreWrittenAsCompactedPositions) {
+TEST_F(PersistenceTest, RelationsAreWrittenAsCompactedPositions) {
   auto makeDatabase = [](Database& database) {
     addTable(database, "dept", {{"title", FieldType::String}});
     addTable(database, "person", {{"dept", FieldType::Relation, "dept"}});
@@ -115,7 +116,7 @@ TEST_F(DatabaseXmlTest, RelationsAreWrittenAsCompactedPositions) {
   // Loaded elsewhere, the relation values are the indices of the loaded targets.
   Database loaded("d", 1);
   makeDatabase(loaded);
-  ASSERT_TRUE(loaded.loadXml(dir.file("saved.xml")));
+  ASSERT_TRUE(loadDatabase(loaded, dir.file("saved.xml")));
   const Table& loadedDepartments = loaded.tableByName("dept");
   const Table& loadedPeople = loaded.tableByName("person");
   ASSERT_EQ(loadedDepartments.recordCount(), 3);
@@ -127,7 +128,7 @@ TEST_F(DatabaseXmlTest, RelationsAreWrittenAsCompactedPositions) {
   EXPECT_WIN_CODE(saved(database), 14);
 }
 
-TEST_F(DatabaseXmlTest, FailureWhileBuildingLeavesTheOldFileUntouched) {
+TEST_F(PersistenceTest, FailureWhileBuildingLeavesTheOldFileUntouched) {
   Database database("d", 1);
   addTable(database, "dept", {{"title", FieldType::String}});
   Table& people = addTable(database, "person", {{"dept", FieldType::Relation, "dept"}});
@@ -136,13 +137,13 @@ TEST_F(DatabaseXmlTest, FailureWhileBuildingLeavesTheOldFileUntouched) {
   people.createTemporaryRecord();
   people.setRelation("dept", 0);
   EXPECT_WIN_CODE(people.addRecord(-1), 14);  // stored, but no dept record 0 to link to
-  EXPECT_WIN_CODE(database.saveXml(path), 14);
+  EXPECT_WIN_CODE(saveDatabase(database, path), 14);
   EXPECT_EQ(readFileBytes(path), "old");
   EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"saved.xml"});
 }
 
 // Issue 3: what save writes, load reads back, byte for byte, for any string without a zero byte.
-TEST_F(DatabaseXmlTest, RandomStringsLoadBackByteForByte) {
+TEST_F(PersistenceTest, RandomStringsLoadBackByteForByte) {
   auto makeDatabase = [](Database& database) {
     addTable(database, "t",
              {{"s", FieldType::String},
@@ -173,11 +174,11 @@ TEST_F(DatabaseXmlTest, RandomStringsLoadBackByteForByte) {
     table.addRecord(-1);
   }
   const std::string path = dir.file("random.xml");
-  ASSERT_TRUE(database.saveXml(path));
+  ASSERT_TRUE(saveDatabase(database, path));
 
   Database loaded("other", 1);
   makeDatabase(loaded);
-  ASSERT_TRUE(loaded.loadXml(path));
+  ASSERT_TRUE(loadDatabase(loaded, path));
   Table& back = loaded.tableByName("t");
   ASSERT_EQ(back.recordCount(), table.recordCount());
   for (int r = 0; r < table.recordCount(); ++r) {
@@ -188,7 +189,7 @@ TEST_F(DatabaseXmlTest, RandomStringsLoadBackByteForByte) {
   }
 }
 
-TEST_F(DatabaseXmlTest, SavedUtf8IsWellFormedForAStandardParser) {
+TEST_F(PersistenceTest, SavedUtf8IsWellFormedForAStandardParser) {
   if (access("/usr/bin/xmllint", X_OK) != 0) {
     GTEST_SKIP() << "xmllint not installed (Debian package libxml2-utils)";
   }
@@ -210,12 +211,12 @@ TEST_F(DatabaseXmlTest, SavedUtf8IsWellFormedForAStandardParser) {
                                "<!--x-->"};
   for (const char* name : names) addEmployee(table, name, "x", 1);
   const std::string path = dir.file("utf8.xml");
-  ASSERT_TRUE(database.saveXml(path));
+  ASSERT_TRUE(saveDatabase(database, path));
   const std::string command = "/usr/bin/xmllint --noout '" + path + "' 2>&1";
   EXPECT_EQ(system(command.c_str()), 0) << readFileBytes(path);
 }
 
-TEST_F(DatabaseXmlTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
+TEST_F(PersistenceTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
   Database database("big", 1);
   Table& table = addEmployeeTable(database);
   for (int r = 0; r < 200000; ++r) addEmployee(table, "n", "s", r);
@@ -225,8 +226,8 @@ TEST_F(DatabaseXmlTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
   int code = -1;
   ASSERT_TRUE(runOnSmallStack([&] {
     try {
-      database.saveXml(path);
-      loaded.loadXml(path);
+      saveDatabase(database, path);
+      loadDatabase(loaded, path);
       code = 0;
     } catch (const Win::Exception& e) {
       code = e.getCode();

@@ -1,8 +1,8 @@
-#include "xml/XmlNode.h"
-
-#include <string.h>
+#include "tests/support/xmltree/XmlNode.h"
 
 #include <utility>
+
+#include "xml/TextCodec.h"
 
 namespace velmora {
 
@@ -83,30 +83,6 @@ std::unique_ptr<XmlText> XmlText::fromMarkup(std::string_view raw) {
   decoded.reserve(raw.size());
   decodeMarkup(raw, decoded);
   return std::make_unique<XmlText>(std::move(decoded));
-}
-
-void XmlText::decodeMarkup(std::string_view raw, std::string& decoded) {
-  const char* cursor = raw.data();
-  const char* const end = cursor + raw.size();
-  while (cursor < end) {
-    const void* found = memchr(cursor, '&', static_cast<size_t>(end - cursor));
-    const char* ampersand = found ? static_cast<const char*>(found) : end;
-    decoded.append(cursor, ampersand);
-    if (ampersand == end) break;
-    const void* semicolon = memchr(ampersand, ';', static_cast<size_t>(end - ampersand));
-    const char* entityEnd = semicolon ? static_cast<const char*>(semicolon) : end;
-    const std::string_view entity(ampersand, static_cast<size_t>(entityEnd - ampersand));
-    if (entity == "&amp") {
-      decoded.push_back('&');
-    } else if (entity == "&lt") {
-      decoded.push_back('<');
-    } else if (entity == "&gt") {
-      decoded.push_back('>');
-    } else {
-      decoded.append(entity);  // an unknown entity keeps its bytes and loses its ";"
-    }
-    cursor = semicolon ? entityEnd + 1 : end;
-  }
 }
 
 }  // namespace velmora
