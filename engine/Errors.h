@@ -47,6 +47,8 @@ inline constexpr ErrorRow kChildTableNotFound = {12, "child table not found"};
 inline constexpr ErrorRow kChildIndexOutOfRange = {
     13, "index out of range when retrieving the list of children"};
 inline constexpr ErrorRow kIndexOutOfRange = {14, "index out of range"};
+inline constexpr ErrorRow kNoSchema = {15, "the file carries no schema"};
+inline constexpr ErrorRow kNameNotWritable = {16, "the name cannot be written to a file"};
 inline constexpr ErrorRow kCannotOpenForReading = {101, "error opening file for reading"};
 inline constexpr ErrorRow kCannotOpenForWriting = {102, "error opening file for writing"};
 inline constexpr ErrorRow kNotParsedToEnd = {
@@ -62,13 +64,15 @@ inline constexpr ErrorRow kUnableToMapFile = {0, "unable to map the file"};
 inline constexpr ErrorRow kUnableToMapView = {0, "unable to map the view of the file"};
 
 inline constexpr ErrorRow kAllErrors[] = {
-    kNameNotFound,          kIndexHasNoName,   kNoTemporaryTable,     kNoCurrentTable,
-    kTooFewFields,          kNotRelationField, kReferenceNotFound,    kNotLongField,
-    kNotIntField,           kNotStringField,   kNoTemporaryRecord,    kChildTableNotFound,
-    kChildIndexOutOfRange,  kIndexOutOfRange,  kCannotOpenForReading, kCannotOpenForWriting,
-    kNotParsedToEnd,        kTagNotClosed,     kTokenNotRecognised,   kDelimiterNotFound,
-    kDelimiterTextNotFound, kUnableToOpenFile, kUnableToGetFileSize,  kUnableToMapFile,
-    kUnableToMapView};
+    kNameNotFound,         kIndexHasNoName,        kNoTemporaryTable,
+    kNoCurrentTable,       kTooFewFields,          kNotRelationField,
+    kReferenceNotFound,    kNotLongField,          kNotIntField,
+    kNotStringField,       kNoTemporaryRecord,     kChildTableNotFound,
+    kChildIndexOutOfRange, kIndexOutOfRange,       kNoSchema,
+    kNameNotWritable,      kCannotOpenForReading,  kCannotOpenForWriting,
+    kNotParsedToEnd,       kTagNotClosed,          kTokenNotRecognised,
+    kDelimiterNotFound,    kDelimiterTextNotFound, kUnableToOpenFile,
+    kUnableToGetFileSize,  kUnableToMapFile,       kUnableToMapView};
 
 // Throws Win::Exception for the row; a code 0 row uses the message-only form.
 [[noreturn]] void throwError(const ErrorRow& row);

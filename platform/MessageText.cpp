@@ -13,7 +13,6 @@ struct MessageRow {
 
 // Codes beyond those named in Types.h that the runtime or a server may hand back.
 constexpr HRESULT kAbort = static_cast<HRESULT>(0x80004004u);
-constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
 constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0x80070006u);
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002u);
 constexpr HRESULT kModuleNotFound = static_cast<HRESULT>(0x8007007Eu);
@@ -27,7 +26,7 @@ constexpr MessageRow kMessages[] = {
     {kAbort, "Operation aborted"},                                  // 0x80004004
     {E_FAIL, "Unspecified error"},                                  // 0x80004005
     {kFileNotFound, "The system cannot find the file specified."},  // 0x80070002
-    {kAccessDenied, "Access is denied."},                           // 0x80070005
+    {E_ACCESSDENIED, "Access is denied."},                          // 0x80070005
     {kInvalidHandle, "The handle is invalid."},                     // 0x80070006
     {E_OUTOFMEMORY, "Not enough memory resources are available to complete this operation."},
     {E_INVALIDARG, "The parameter is incorrect."},                        // 0x80070057

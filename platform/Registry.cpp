@@ -16,6 +16,7 @@
 
 #include "platform/RegistryDocument.h"
 #include "platform/RegistryParser.h"
+#include "xml/SaveTarget.h"
 
 namespace velmora {
 
@@ -24,6 +25,10 @@ namespace {
 const char kRootPrefix[] = "HKEY_CLASSES_ROOT\\";
 // A registry of a few keys per component is a few kilobytes; anything this large is not ours.
 constexpr off_t kMaxRegistryFileSize = off_t{16} << 20;
+// A new registry file and the folders made for it: nobody but the owner may write to them,
+// whatever the umask (instance creation refuses a registry others could change).
+constexpr mode_t kNewFileMode = 0644;
+constexpr mode_t kNewFolderMode = 0755;
 // Attempts at finding an unused temporary file name before giving up.
 constexpr int kTemporaryNameAttempts = 100;
 
@@ -134,7 +139,7 @@ bool createDirectories(const std::string& directory, std::string* why) {
   while (position != std::string::npos) {
     position = directory.find('/', position + 1);
     const std::string prefix = directory.substr(0, position);
-    if (::mkdir(prefix.c_str(), 0777) == 0) continue;
+    if (::mkdir(prefix.c_str(), kNewFolderMode) == 0) continue;
     const int error = errno;
     struct stat status {};
     if (error == EEXIST && ::stat(prefix.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
@@ -154,7 +159,8 @@ struct RegistryFileState {
 
 // Reads and parses the file; a missing file is an empty registry.
 bool readRegistryFile(const std::string& path, RegistryFileState& state, std::string* why) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO in its place is refused below instead of waiting for a writer.
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!file.isOpen()) {
     if (errno == ENOENT) return true;
     return failErrno(why, "open registry file", path, errno);
@@ -208,8 +214,10 @@ bool writeAll(int fd, const std::string& text) {
 
 // Replaces the file by a new one holding text: temporary file in the same directory, write,
 // fsync, close, rename. On failure the temporary file goes and the old file stays.
-bool replaceFile(const std::string& path, const std::string& text, const RegistryFileState& old,
-                 std::string* why) {
+bool replaceFile(const std::string& givenPath, const std::string& text,
+                 const RegistryFileState& old, std::string* why) {
+  std::string path;  // through symbolic links, so that a link stays a link
+  if (!resolveSaveTarget(givenPath, path, why)) return false;
   static std::atomic<unsigned> counter{0};
   std::string temporaryPath;  // declared first: the guard below refers to it
   TemporaryFileGuard guard;
@@ -223,7 +231,7 @@ bool replaceFile(const std::string& path, const std::string& text, const Registr
   if (descriptor < 0) return fail(why, "cannot find an unused temporary name next to " + path);
   FileDescriptor file(descriptor);
   guard.set(&temporaryPath);
-  if (old.exists && ::fchmod(file.get(), old.mode) != 0)
+  if (::fchmod(file.get(), old.exists ? old.mode : kNewFileMode) != 0)
     return failErrno(why, "set the permissions of", temporaryPath, errno);
   if (!writeAll(file.get(), text)) return failErrno(why, "write", temporaryPath, errno);
   if (registryFileCalls().fsync(file.get()) != 0)

@@ -7,11 +7,13 @@
 #include "engine/Record.h"
 #include "engine/RecordRenumbering.h"
 #include "engine/Table.h"
+#include "xml/NameRule.h"
 #include "xml/XmlWriter.h"
 
 namespace velmora {
 
 void DatabaseWriter::save(const std::string& fileName) {
+  requireWritableNames(database);
   database.buildRenumbering();
   check();
   writeFileSafely(fileName, [&](MarkupOutput& out) { write(out); });

@@ -12,6 +12,7 @@
 
 #include "engine/Errors.h"
 #include "xml/FileSystem.h"
+#include "xml/SaveTarget.h"
 #include "xml/XmlNode.h"
 
 namespace velmora {
@@ -198,7 +199,9 @@ void writeXml(const XmlNode* first, std::string& out) {
 
 void writeFileSafely(const std::string& fileName,
                      const std::function<void(MarkupOutput&)>& produce) {
-  TemporaryFile temporary(fileName);
+  std::string target;  // through symbolic links, so that a link stays a link
+  if (!resolveSaveTarget(fileName, target)) throwError(kCannotOpenForWriting);
+  TemporaryFile temporary(target);
   temporary.takeTargetMode();
   std::string buffer;
   buffer.reserve(MarkupOutput::kChunkSize + 4096);

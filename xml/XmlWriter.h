@@ -48,10 +48,12 @@ class MarkupOutput {
 void writeXml(const XmlNode* first, std::string& out);
 
 // Writes what produce appends to a new temporary file beside fileName, makes it durable and
-// renames it over fileName, so the old file stays whole until the new one is complete. Any
-// failure (creating, writing, syncing, closing or renaming) throws code 102 "error opening file
-// for writing"; a failure inside produce passes on as it is. Either way the old file is
-// untouched and the temporary file removed.
+// renames it over fileName, so the old file stays whole until the new one is complete. When
+// fileName is a symbolic link, the file it finally names is the one replaced (resolveSaveTarget),
+// so the link stays. Code 102 "error opening file for writing", before anything is written, when
+// that file is not a regular file or the links cannot be followed; any later failure (creating,
+// writing, syncing, closing or renaming) throws code 102 too; a failure inside produce passes on as
+// it is. Either way the old file is untouched and the temporary file removed.
 void writeFileSafely(const std::string& fileName,
                      const std::function<void(MarkupOutput&)>& produce);
 
