@@ -25,8 +25,9 @@ namespace {
 const char kRootPrefix[] = "HKEY_CLASSES_ROOT\\";
 // A registry of a few keys per component is a few kilobytes; anything this large is not ours.
 constexpr off_t kMaxRegistryFileSize = off_t{16} << 20;
-// A new registry file and the folders made for it: nobody but the owner may write to them,
-// whatever the umask (instance creation refuses a registry others could change).
+// A new registry file (set exactly) and the folders made for it (a umask can only narrow the
+// mode): nobody but the owner may write to them, as instance creation refuses a registry others
+// could change.
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewFolderMode = 0755;
 // Attempts at finding an unused temporary file name before giving up.
