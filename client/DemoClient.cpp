@@ -7,6 +7,7 @@
 #include "velmora/Client.h"
 
 #include "platform/MessageBox.h"
+#include "platform/RegistryTrust.h"
 
 using namespace velmora;
 
@@ -52,6 +53,8 @@ int main() {
     write(e.text());
     write(": ");
     write(e.description());
+    if (e.getCode() == E_ACCESSDENIED && !lastCreationRefusal().empty())
+      write(" (" + lastCreationRefusal() + ")");
     write(number);
     write(" see your velmora documentation for details...");
     fflush(stdout);

@@ -12,6 +12,7 @@
 #include "platform/Guid.h"
 #include "platform/LibraryHandle.h"
 #include "platform/Registry.h"
+#include "platform/RegistryTrust.h"
 
 namespace velmora {
 
@@ -131,7 +132,9 @@ HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, uint32_t context, c
   *out = nullptr;
   if (initializeCount == 0) return CO_E_NOTINITIALIZED;
   if ((context & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
-  std::string path;
+  clearCreationRefusal();
+  std::string path, distrust;
+  if (!checkRegistryFileTrust(registryFilePath(), &distrust)) return refuseCreation(distrust);
   switch (registryLookupDefaultValue("CLSID\\" + guidToString(clsid) + "\\InprocServer32", path)) {
     case RegistryLookup::Found:
       break;
@@ -141,6 +144,7 @@ HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, uint32_t context, c
       return REGDB_E_READREGDB;
   }
   if (path.empty()) return REGDB_E_CLASSNOTREG;
+  if (!checkServerLibraryTrust(path, &distrust)) return refuseCreation(distrust);
   HRESULT result = S_OK;
   LoadedServer* server = serverTable().acquire(path, result);
   if (server == nullptr) return result;

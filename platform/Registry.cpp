@@ -26,6 +26,11 @@ const char kRootPrefix[] = "HKEY_CLASSES_ROOT\\";
 constexpr off_t kMaxRegistryFileSize = off_t{16} << 20;
 // Bytes read from the registry file per call.
 constexpr size_t kReadChunkSize = 8192;
+// A new registry file (set exactly) and the folders made for it (a umask can only narrow the
+// mode): nobody but the owner may write to them, as instance creation refuses a registry others
+// could change.
+constexpr mode_t kNewFileMode = 0644;
+constexpr mode_t kNewFolderMode = 0755;
 
 // An exclusive flock on "<registry>.lock", held from construction to destruction. The lock file is
 // never removed: removing it would let two writers lock two different files.
@@ -90,7 +95,7 @@ bool createDirectories(const std::string& directory, std::string* why) {
   while (position != std::string::npos) {
     position = directory.find('/', position + 1);
     const std::string prefix = directory.substr(0, position);
-    if (::mkdir(prefix.c_str(), 0777) == 0) continue;
+    if (::mkdir(prefix.c_str(), kNewFolderMode) == 0) continue;
     const int error = errno;
     struct stat status {};
     if (error == EEXIST && ::stat(prefix.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
@@ -111,7 +116,8 @@ struct RegistryFileState {
 // Reads and parses the file; a missing file is an empty registry.
 bool readRegistryFile(FileEnv& env, const std::string& path, RegistryFileState& state,
                       std::string* why) {
-  FileDescriptor file(env, env.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0));
+  // Non-blocking, so that a FIFO in its place is refused below instead of waiting for a writer.
+  FileDescriptor file(env, env.open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
   if (!file.isOpen()) {
     if (errno == ENOENT) return true;
     return failErrno(why, "open registry file", path, errno);
@@ -173,7 +179,8 @@ bool updateRegistry(FileEnv& env, bool createMissing,
   FileFailure failure;
   const bool replaced = atomicReplace(
       env, path,
-      [&](int descriptor) { return writeAll(env, descriptor, text.data(), text.size()); }, failure);
+      [&](int descriptor) { return writeAll(env, descriptor, text.data(), text.size()); }, failure,
+      kNewFileMode);
   return replaced || fail(why, failure.describe());
 }
 

@@ -14,6 +14,7 @@
 #include "platform/LibraryHandle.h"
 #include "platform/MessageText.h"
 #include "platform/Registry.h"
+#include "platform/RegistryTrust.h"
 
 using namespace velmora;
 
@@ -47,6 +48,10 @@ int run(const std::string& library, bool unregister) {
   if (::stat(library.c_str(), &status) != 0)
     return failure("cannot open " + library + ": " + std::generic_category().message(errno));
   if (!S_ISREG(status.st_mode)) return failure(library + " is not a regular file");
+  // Instance creation would refuse it later; say so now, before loading anything.
+  std::string distrust;
+  if (!unregister && !checkRegistrationTrust(library, &distrust))
+    return failure("refusing to register " + library + ": " + distrust);
   // Without a slash dlopen would search the library path instead of the current directory.
   const std::string loadPath = library.find('/') == std::string::npos ? "./" + library : library;
   std::string loadError;

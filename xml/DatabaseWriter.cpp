@@ -9,6 +9,7 @@
 #include "engine/Table.h"
 #include "xml/FileEnv.h"
 #include "xml/MarkupOutput.h"
+#include "xml/NameRule.h"
 
 namespace velmora {
 
@@ -20,6 +21,7 @@ constexpr size_t kChunkSlack = 4096;
 }  // namespace
 
 void DatabaseWriter::save(const std::string& fileName) {
+  requireWritableNames(database);
   renumbering = std::make_unique<RecordRenumbering>(database);
   check();
   FileFailure failure;

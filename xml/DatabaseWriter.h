@@ -31,11 +31,11 @@ class DatabaseWriter {
  public:
   DatabaseWriter(const Database& source, FileEnv& fileEnv) : database(source), env(fileEnv) {}
 
-  // Builds the renumbering, checks, then replaces the file with atomicReplace. Codes, the first
-  // in file order deciding (table by table, record by record, field by field): 2 (a table or
-  // field index without a name), 1 (a relation naming a table the database does not know), 14
-  // (no renumbering map for that table, or a relation value outside its slots); then 102 from
-  // any failed step of writing.
+  // Rebuilds the database's renumbering, checks, then replaces the file with atomicReplace. Codes:
+  // 16 (a name requireWritableNames refuses) before anything else; then the first in file order
+  // deciding (table by table, record by record, field by field): 2 (a table or field index without
+  // a name), 1 (a relation naming a table the database does not know), 14 (no renumbering map for
+  // that table, or a relation value outside its slots); then 102 from writing.
   void save(const std::string& fileName);
 
  private:

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <system_error>
 
+#include "xml/SaveTarget.h"
+
 namespace velmora {
 
 namespace {
@@ -61,7 +63,7 @@ std::string temporaryName(const std::string& target) {
 }
 
 bool fail(FileFailure& failure, const char* action, const std::string& path) {
-  failure = FileFailure{action, path, errno};
+  failure = FileFailure{action, path, errno, {}};
   return false;
 }
 
@@ -122,11 +124,19 @@ std::string parentDirectory(const std::string& path) {
 }
 
 std::string FileFailure::describe() const {
-  return "cannot " + action + " " + path + ": " + std::generic_category().message(error);
+  return "cannot " + action + " " + path + ": " +
+         (reason.empty() ? std::generic_category().message(error) : reason);
 }
 
-bool atomicReplace(FileEnv& env, const std::string& path,
-                   const std::function<bool(int descriptor)>& produce, FileFailure& failure) {
+bool atomicReplace(FileEnv& env, const std::string& givenPath,
+                   const std::function<bool(int descriptor)>& produce, FileFailure& failure,
+                   int newFileMode) {
+  std::string path;  // through symbolic links, so that a link stays a link
+  std::string why;
+  if (!resolveSaveTarget(givenPath, path, &why)) {
+    failure = FileFailure{"replace", givenPath, errno, why};
+    return false;
+  }
   TemporaryFileGuard temporary(env);  // declared before the file: closed first, then removed
   FileDescriptor file(env);
   const std::string& name = temporary.path;
@@ -138,10 +148,12 @@ bool atomicReplace(FileEnv& env, const std::string& path,
   if (!file.isOpen()) return fail(failure, "create temporary file", name);
   temporary.created = true;
 
-  // A file that is replaced keeps its permission bits.
+  // A file that is replaced keeps its permission bits; a new one gets newFileMode when given.
   struct stat existing;
-  if (env.stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-      env.chmod(file.get(), existing.st_mode & 07777) != 0) {
+  if (env.stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (env.chmod(file.get(), existing.st_mode & 07777) != 0)
+      return fail(failure, "set the permissions of", name);
+  } else if (newFileMode >= 0 && env.chmod(file.get(), static_cast<mode_t>(newFileMode)) != 0) {
     return fail(failure, "set the permissions of", name);
   }
   if (!produce(file.get())) return fail(failure, "write", name);

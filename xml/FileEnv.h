@@ -76,7 +76,9 @@ struct FileFailure {
   std::string action;
   std::string path;
   int error = 0;
-  std::string describe() const;  // "cannot <action> <path>: <system message>"
+  std::string reason;  // set instead of error when the failure is not a system call's
+  // "cannot <action> <path>: <system message>", or "cannot <action> <path>: <reason>"
+  std::string describe() const;
 };
 
 // Replaces path durably: a new file "<path>.tmp-XXXXXX" in the same folder (O_EXCL, mode 0666
@@ -86,7 +88,13 @@ struct FileFailure {
 // folder sync comes after the rename, so the new content is then in place but not known to
 // survive a crash. Whatever fails, the temporary file is removed; an exception from produce
 // passes on as it is.
+//
+// A path that is a symbolic link is followed to the file it finally names (resolveSaveTarget),
+// and that file is replaced, so the link stays a link; a final target that exists and is not a
+// regular file (device node, FIFO, socket, folder), or a chain of links that does not end, fails
+// before anything is written. A new file gets newFileMode exactly when it is not negative.
 bool atomicReplace(FileEnv& env, const std::string& path,
-                   const std::function<bool(int descriptor)>& produce, FileFailure& failure);
+                   const std::function<bool(int descriptor)>& produce, FileFailure& failure,
+                   int newFileMode = -1);
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // Runs the sample program end to end, registered into a temporary registry.
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,6 +70,19 @@ TEST_F(DemoClientTest, UnregisteredRunReportsCreationFailure) {
   EXPECT_EQ(run.output,
             "Couldn't create instance: Class not registered; the error number is 0 \n"
             " see your velmora documentation for details...");
+}
+
+// A registry others may write is refused, with the reason in the report (#14).
+TEST_F(DemoClientTest, UntrustedRegistryReportsWhy) {
+  registerServer();
+  ASSERT_EQ(chmod(dir.file("registry.reg").c_str(), 0666), 0);
+  const CommandRun run =
+      runCommand("cd '" + dir.path() + "' && " + env() + VELMORA_DEMOCLIENT " 2>/dev/null");
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(run.output, "Couldn't create instance: Access is denied. (the registry file " +
+                            dir.file("registry.reg") +
+                            " is writable by group or others); the error number is 0 \n"
+                            " see your velmora documentation for details...");
 }
 
 TEST_F(DemoClientTest, RemovedDirectoryReportsWriteFailure) {

@@ -77,7 +77,8 @@ const char* const kFileSlots[kFileSlotCount] = {
 std::vector<std::string> makeTextPool() {
   std::vector<std::string> pool = {
       // Table and field names (kNameCount of them): some collide, "" is a name too, and the
-      // last few are no readable tag names, so a file that holds them reads back differently.
+      // last few are no plain tag names ("a b" is written whole; a save refuses the ones with
+      // '/', '<' or '>', as it refuses "").
       "employee", "dept", "node", "record", "data", "name", "age", "boss", "ref", "x", "X", "",
       "nope", "a b", "a/", "q>r", "t<", "\xc3\xa9t\xc3\xa9",
       // Values: what escaping, entity decoding, whitespace and number parsing care about.

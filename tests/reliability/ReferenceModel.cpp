@@ -303,6 +303,19 @@ int ReferenceModel::renumber(const std::string& tableName, int record) const {
 }
 
 std::string ReferenceModel::buildDocument() const {
+  // A name that would become markup of its own is refused before anything is written.
+  const auto unwritable = [](const std::string& name) {
+    return name.empty() || name[0] == '!' || name[0] == '?' ||
+           name.find_first_of("<>/") != std::string::npos;
+  };
+  for (size_t t = 0; t < database.tables.size(); ++t) {
+    if (database.tables[t] == nullptr) continue;
+    if (unwritable(database.tableNames.nameOf(static_cast<int>(t)))) fail(16);
+    const ModelDefinition& definition = database.tables[t]->definition;
+    for (int field = 0; field < definition.fieldCount(); ++field) {
+      if (unwritable(definition.names.nameOf(field))) fail(16);
+    }
+  }
   std::string data;
   for (size_t t = 0; t < database.tables.size(); ++t) {
     const ModelTable* table = database.tables[t].get();

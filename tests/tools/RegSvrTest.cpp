@@ -9,8 +9,8 @@
 
 #include "platform/Registry.h"
 #include "tests/platform/ScopedEnvironment.h"
+#include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
-#include "tests/tools/ProcessRunner.h"
 
 using namespace velmora;
 

@@ -1,4 +1,4 @@
-#include "tests/tools/ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 #include <fcntl.h>
 #include <spawn.h>
