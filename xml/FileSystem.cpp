@@ -23,6 +23,7 @@ const FileSystem kSystemFileSystem = {
     [](const char* path, struct stat* status) { return ::stat(path, status); },
     ::rename,
     ::unlink,
+    ::pread,
 };
 
 FileSystem activeFileSystem = kSystemFileSystem;

@@ -25,6 +25,7 @@ struct FileSystem {
   int (*stat)(const char* path, struct stat* status);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);
+  ssize_t (*pread)(int descriptor, void* bytes, size_t count, off_t offset);
 };
 
 // The real calls.

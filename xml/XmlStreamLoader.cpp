@@ -1,11 +1,15 @@
 #include "xml/XmlStreamLoader.h"
 
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "engine/Database.h"
 #include "engine/Errors.h"
 #include "engine/FieldValue.h"
-#include "xml/MappedFile.h"
+#include "xml/InputFile.h"
 #include "xml/XmlLexer.h"
 #include "xml/XmlLoader.h"
 #include "xml/XmlNode.h"
@@ -23,83 +27,149 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The bytes of a caller's buffer, up to its end.
+class MemorySource : public ByteSource {
+ public:
+  MemorySource(const char* begin, const char* end) : next(begin), last(end) {}
+  size_t read(char* into, size_t capacity) override {
+    const size_t count = std::min(capacity, static_cast<size_t>(last - next));
+    if (count > 0) memcpy(into, next, count);
+    next += count;
+    return count;
+  }
+
+ private:
+  const char* next;
+  const char* last;
+};
+
 }  // namespace
 
 bool XmlStreamLoader::loadFile(const std::string& fileName) {
+  readError = ReadError();
+  failureOffset = -1;
+  std::unique_ptr<InputFile> file;
   try {
-    // The mapping itself is read: the lexer stops at its end, so no zero-terminated copy of the
-    // whole file is needed.
-    MappedFile file(fileName, false);
-    XmlLexer lexer(file.data(), file.data() + file.getSize());
-    read(lexer);
-  } catch (...) {  // whatever failed while the file was opened, mapped or read
-    undo();
-    throwError(kCannotOpenForReading);
+    file = std::make_unique<InputFile>(fileName);
+    read(*file);
+  } catch (...) {  // whatever failed while the file was opened or read
+    fail([&] { return positionInFile(*file, failureOffset); });
   }
   if (failure) std::rethrow_exception(failure);
   return result;
 }
 
 bool XmlStreamLoader::load(const char* begin, const char* end) {
+  readError = ReadError();
+  failureOffset = -1;
+  MemorySource memory(begin, end);
   try {
-    XmlLexer lexer(begin, end);
-    read(lexer);
+    read(memory);
   } catch (...) {
-    undo();
-    throwError(kCannotOpenForReading);
+    fail([&] {
+      TextPosition position;
+      position.advance(begin, static_cast<size_t>(failureOffset));
+      return position;
+    });
   }
   if (failure) std::rethrow_exception(failure);
   return result;
 }
 
-void XmlStreamLoader::read(XmlLexer& lexer) {
-  for (; lexer.getKind() != TokenKind::End; lexer.next()) {
-    switch (lexer.getKind()) {
-      case TokenKind::StartTag:
-        startElement(lexer.tagNameView(), true);
-        break;
-      case TokenKind::EmptyTag:
-        startElement(lexer.tagNameView(), false);
-        break;
-      case TokenKind::EndTag:
-        endElement(lexer.tagNameView());
-        break;
-      case TokenKind::Text:
-        addText(lexer.tokenView());
-        break;
-      case TokenKind::Comment:
-        break;
-      default:
-        throwError(kTokenNotRecognised);
+template <typename Locate>
+void XmlStreamLoader::fail(Locate&& locate) {
+  undo();
+  if (readError.message.empty()) {
+    try {
+      throw;
+    } catch (const Win::Exception& e) {
+      readError.message = e.getMessage();
+    } catch (...) {
+      readError.message = "the input cannot be read";
     }
   }
-  // Elements still open at the end are accepted as they stand, the innermost first.
-  while (!open.empty()) {
-    const OpenElement element = open.back();
-    open.pop_back();
-    complete(element);
+  if (failureOffset >= 0) {
+    try {
+      const TextPosition position = locate();
+      readError.line = position.getLine();
+      readError.column = position.getColumn();
+    } catch (...) {  // the place is lost, not the failure
+    }
   }
+  throwError(kCannotOpenForReading);
+}
+
+void XmlStreamLoader::read(ByteSource& source) {
+  XmlLexer lexer(source, windowSize);
+  try {
+    for (lexer.next(); lexer.getKind() != TokenKind::End; lexer.next()) {
+      switch (lexer.getKind()) {
+        case TokenKind::StartTag:
+          startElement(lexer.tagNameView(), true);
+          break;
+        case TokenKind::EmptyTag:
+          startElement(lexer.tagNameView(), false);
+          break;
+        case TokenKind::EndTag:
+          endElement(lexer.tagNameView());
+          break;
+        case TokenKind::Text:
+          addText(lexer.tokenView());
+          break;
+        case TokenKind::Comment:
+          break;
+        default:
+          throwError(kTokenNotRecognised);
+      }
+    }
+  } catch (...) {
+    if (lexer.getFailure() != nullptr) {
+      failureOffset = lexer.getFailureOffset();
+      readError.message = lexer.getFailure();
+      // Stray text after the root runs to the end: it belongs to no element.
+      if (openCount == 0 && rootKind != RootKind::None &&
+          readError.message == "unexpected end of file") {
+        readError.message = "text outside the root element";
+      }
+    } else {
+      failureOffset = lexer.getTokenOffset();
+    }
+    throw;
+  }
+  // Elements still open at the end are accepted as they stand, the innermost first.
+  while (openCount > 0) complete(open[--openCount]);
 }
 
 void XmlStreamLoader::startElement(std::string_view name, bool stays) {
-  OpenElement element{name, Role::Ignored, false, nullptr};
-  if (!open.empty()) {
-    placeChild(open.back(), element);
+  // Room for the element and a reopened root first: references into the stack stay valid.
+  while (open.size() < openCount + 2) open.emplace_back();
+  size_t at = openCount;
+  const auto place = [&](size_t slot, std::string_view elementName, Role role) -> OpenElement& {
+    OpenElement& element = open[slot];
+    element.name.assign(elementName.data(), elementName.size());
+    element.role = role;
+    element.settled = false;
+    element.table = nullptr;
+    return element;
+  };
+  if (openCount > 0) {
+    placeChild(open[openCount - 1], place(at, name, Role::Ignored));
   } else if (rootKind == RootKind::None) {
     rootKind = RootKind::Element;
-    rootName = name;
-    element.role = Role::Root;
+    rootName.assign(name.data(), name.size());
+    place(at, name, Role::Root);
   } else if (rootKind == RootKind::Element) {
     // A later top-level element goes into an element root, which is open again while it is.
-    OpenElement root{rootName, Role::Root, false, nullptr};
-    placeChild(root, element);
-    if (stays) open.push_back(root);
-  }
-  // Otherwise the element follows a root that is not an element, at the top level: ignored.
-  if (stays) {
-    open.push_back(element);
+    OpenElement& root = place(at++, rootName, Role::Root);
+    placeChild(root, place(at, name, Role::Ignored));
   } else {
-    complete(element);
+    // The element follows a root that is not an element, at the top level: ignored.
+    place(at, name, Role::Ignored);
+  }
+  if (stays) {
+    openCount = at + 1;
+  } else {
+    complete(open[at]);
   }
 }
 
@@ -148,12 +218,12 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
 }
 
 void XmlStreamLoader::addText(std::string_view raw) {
-  if (open.empty()) {
+  if (openCount == 0) {
     // At the top level a text is never a child; as the first node it makes the load false.
     if (rootKind == RootKind::None) rootKind = RootKind::Other;
     return;
   }
-  OpenElement& parent = open.back();
+  OpenElement& parent = open[openCount - 1];
   switch (parent.role) {
     case Role::Root:
       ++rootChildren;  // the first or second child not an element: the load gives false
@@ -175,9 +245,17 @@ void XmlStreamLoader::addText(std::string_view raw) {
 }
 
 void XmlStreamLoader::endElement(std::string_view name) {
-  if (open.empty() || !sameName(open.back().name, name)) throwError(kTagNotClosed);
-  const OpenElement element = open.back();
-  open.pop_back();
+  if (openCount == 0) {
+    readError.message = "unexpected end tag </" + std::string(name) + ">";
+    throwError(kTagNotClosed);
+  }
+  const OpenElement& element = open[openCount - 1];
+  if (!sameName(element.name, name)) {
+    readError.message =
+        "mismatched end tag </" + std::string(name) + ">, expected </" + element.name + ">";
+    throwError(kTagNotClosed);
+  }
+  --openCount;
   complete(element);
 }
 
@@ -216,7 +294,8 @@ void XmlStreamLoader::loadField(const OpenElement& field, std::string_view raw) 
     } else {
       index = definition.fieldIndex(field.name);
       if (position >= fieldAtPosition.size()) fieldAtPosition.resize(position + 1);
-      fieldAtPosition[position] = KnownField{field.name, index};
+      fieldAtPosition[position].name = field.name;
+      fieldAtPosition[position].index = index;
     }
     const int type = definition.fieldType(index);
     if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values

@@ -7,7 +7,6 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -59,7 +58,7 @@ class Instance {
 };
 
 // The file call a case breaks, and how.
-enum class Call { Open, Write, WriteNothing, Fsync, Close, Rename, Fchmod, Flock, Fstat, Mmap };
+enum class Call { Open, Write, WriteNothing, Fsync, Close, Rename, Fchmod, Flock, Fstat, Pread };
 
 struct Injection {
   Call call = Call::Open;
@@ -110,10 +109,8 @@ int injectedFlock(int descriptor, int operation) {
 int injectedFstat(int descriptor, struct stat* status) {
   return strikes(Call::Fstat) ? -1 : real().fstat(descriptor, status);
 }
-void* injectedMmap(void* address, size_t length, int protection, int flags, int descriptor,
-                   off_t offset) {
-  if (strikes(Call::Mmap)) return MAP_FAILED;
-  return real().mmap(address, length, protection, flags, descriptor, offset);
+ssize_t injectedPread(int descriptor, void* bytes, size_t count, off_t offset) {
+  return strikes(Call::Pread) ? -1 : real().pread(descriptor, bytes, count, offset);
 }
 
 // Routes every file call through the injection for the guard's lifetime.
@@ -130,7 +127,7 @@ class InjectedFileSystem {
     fs.fchmod = injectedFchmod;
     fs.flock = injectedFlock;
     fs.fstat = injectedFstat;
-    fs.mmap = injectedMmap;
+    fs.pread = injectedPread;
   }
   ~InjectedFileSystem() {
     currentFileSystem() = systemFileSystem();
@@ -303,7 +300,7 @@ TEST_F(IoFaultTest, EveryFailingFileCallOfALoadReportsCannotRead) {
       {"opening", Call::Open, ENFILE},
       {"locking", Call::Flock, EWOULDBLOCK},
       {"reading the size", Call::Fstat, EIO},
-      {"mapping", Call::Mmap, ENOMEM},
+      {"reading", Call::Pread, EIO},
   };
   Instance db;
   const std::string target = dir.file("db.xml");

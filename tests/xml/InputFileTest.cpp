@@ -1,7 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,16 +12,16 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/WinCode.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/MappedFile.h"
+#include "xml/InputFile.h"
 
 using namespace velmora;
 
 namespace {
 
-// The message of the failure that constructing a MappedFile of path throws, or "" when none.
+// The message of the failure that opening path throws, or "" when none.
 std::string failureOf(const std::string& path) {
   try {
-    MappedFile file(path, true);
+    InputFile file(path);
   } catch (const Win::Exception& e) {
     EXPECT_EQ(e.getCode(), 0);
     return e.getMessage();
@@ -30,24 +29,12 @@ std::string failureOf(const std::string& path) {
   return "";
 }
 
-class MappedFileTest : public TempDirTest {
+class InputFileTest : public TempDirTest {
  protected:
   FileSystemRestorer restorer;
 };
 
-TEST_F(MappedFileTest, CopyEndsWithAZeroAfterTheLastByte) {
-  const long pageSize = sysconf(_SC_PAGESIZE);
-  for (const std::string& content :
-       {std::string("x"), std::string(pageSize, 'p'), std::string("a\0b\xff", 4)}) {
-    writeFileBytes(dir.file("in"), content);
-    MappedFile file(dir.file("in"), true);
-    ASSERT_EQ(file.getSize(), content.size());
-    EXPECT_EQ(std::string(file.data(), content.size()), content);
-    EXPECT_EQ(file.data()[content.size()], '\0');
-  }
-}
-
-TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
+TEST_F(InputFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
   writeFileBytes(dir.file("empty"), "");
   writeFileBytes(dir.file("file"), "<a/>");
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
@@ -63,14 +50,6 @@ TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
       {dir.file("file"),
        [](FileSystem& fs) { fs.fstat = [](int, struct stat*) { return errno = EIO, -1; }; },
        "unable to get the file size"},
-      {dir.file("file"),
-       [](FileSystem& fs) {
-         fs.mmap = [](void*, size_t, int, int, int, off_t) {
-           errno = ENOMEM;
-           return MAP_FAILED;
-         };
-       },
-       "unable to map the view of the file"},
   };
   for (const auto& c : cases) {
     if (c.inject) c.inject(currentFileSystem());
@@ -81,10 +60,10 @@ TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
   }
 }
 
-TEST_F(MappedFileTest, FileHeldByAnotherOpenerCannotBeOpened) {
+TEST_F(InputFileTest, FileHeldByAnotherOpenerCannotBeOpened) {
   writeFileBytes(dir.file("in"), "<a/>");
   {
-    MappedFile holder(dir.file("in"), true);
+    InputFile holder(dir.file("in"));
     EXPECT_EQ(failureOf(dir.file("in")), "unable to open file");
   }
   const int other = open(dir.file("in").c_str(), O_RDONLY);
@@ -95,7 +74,7 @@ TEST_F(MappedFileTest, FileHeldByAnotherOpenerCannotBeOpened) {
   EXPECT_EQ(failureOf(dir.file("in")), "");  // free again once the other opener is gone
 }
 
-TEST_F(MappedFileTest, FileOfFourGibibytesIsRefusedNotTruncated) {
+TEST_F(InputFileTest, FileOfFourGibibytesIsRefusedNotTruncated) {
   // Sparse: the size is there without the blocks.
   const int created = open(dir.file("huge").c_str(), O_WRONLY | O_CREAT, 0600);
   ASSERT_GE(created, 0);
@@ -107,21 +86,31 @@ TEST_F(MappedFileTest, FileOfFourGibibytesIsRefusedNotTruncated) {
   EXPECT_WIN_CODE(database.loadXml(dir.file("huge")), 101);
 }
 
-TEST_F(MappedFileTest, ReleasesTheViewBeforeTheFile) {
-  static std::string calls;
-  calls.clear();
-  FileSystem& fs = currentFileSystem();
-  fs.munmap = [](void* address, size_t length) {
-    calls += "unmap ";
-    return munmap(address, length);
-  };
-  fs.close = [](int descriptor) {
-    calls += "close ";
-    return close(descriptor);
-  };
-  writeFileBytes(dir.file("in"), "<a/>");
-  { MappedFile file(dir.file("in"), true); }
-  EXPECT_EQ(calls, "unmap close ");
+// A read that fails part way (or is interrupted) is a failed load, or no failure at all.
+TEST_F(InputFileTest, ReadFailuresFailTheLoadAndInterruptionsAreRetried) {
+  std::string content = kDocumentHead + "<data><employee>";
+  for (int i = 0; i < 2000; ++i) content += "<record><age>1</age></record>";
+  content += "</employee></data></database>";
+  writeFileBytes(dir.file("in"), content);
+  static int calls;
+  for (const int error : {EIO, EINTR}) {
+    static int injected;
+    injected = error;
+    calls = 0;
+    currentFileSystem().pread = [](int descriptor, void* bytes, size_t count, off_t offset) {
+      if (++calls == 2) return errno = injected, ssize_t{-1};
+      return pread(descriptor, bytes, count, offset);
+    };
+    Database database("d", 1);
+    addEmployeeTable(database);
+    if (error == EINTR) {
+      EXPECT_TRUE(database.loadXml(dir.file("in")));
+      EXPECT_EQ(database.tableByName("employee").recordCount(), 2000);
+    } else {
+      EXPECT_WIN_CODE(database.loadXml(dir.file("in")), 101);
+      EXPECT_EQ(database.tableByName("employee").recordCount(), 0);
+    }
+  }
 }
 
 }  // namespace
