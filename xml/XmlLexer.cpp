@@ -139,7 +139,7 @@ bool XmlLexer::scan() {
   if (*p != '<' || (peek(1) == '/' && kind == TokenKind::StartTag && p > start)) {
     const char* const stop = find(p, end, '<');
     if (stop == nullptr) {
-      return needMore(p, kDelimiterNotFound, "unexpected end of file inside a text");
+      return needMore(p, kDelimiterNotFound, "unexpected end of file");
     }
     kind = TokenKind::Text;
     token = std::string_view(start, static_cast<size_t>(stop - start));
