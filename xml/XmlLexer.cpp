@@ -159,6 +159,19 @@ bool XmlLexer::scan() {
     cursor = token.data() + token.size();
     return true;
   }
+  // Most tags are a bare name right after "<" or "</", closed at once by ">".
+  const bool endTag = peek(1) == '/';
+  const char* q = endTag ? p + 2 : p + 1;
+  const char* const first = q;
+  while (q < end && isNameCharacter(*q)) ++q;
+  if (q > first && q < end && *q == '>') {
+    name = std::string_view(first, static_cast<size_t>(q - first));
+    token = std::string_view(p, static_cast<size_t>(q + 1 - p));
+    tokenOffset = offsetOf(p);
+    cursor = q + 1;
+    kind = endTag ? TokenKind::EndTag : TokenKind::StartTag;
+    return true;
+  }
   // "<!" not opening a comment reads as a start tag up to its ">", like any other tag. The name
   // holds no ">", so the search for it starts after the name.
   const std::string_view tagName = nameIn(p, end);

@@ -144,9 +144,12 @@ void XmlStreamLoader::startElement(std::string_view name, bool stays) {
   // Room for the element and a reopened root first: references into the stack stay valid.
   while (open.size() < openCount + 2) open.emplace_back();
   size_t at = openCount;
+  const size_t namesBefore = namesSize;
   const auto place = [&](size_t slot, std::string_view elementName, Role role) -> OpenElement& {
     OpenElement& element = open[slot];
-    element.name.assign(elementName.data(), elementName.size());
+    element.nameStart = namesSize;
+    element.nameSize = elementName.size();
+    appendName(elementName);
     element.role = role;
     element.settled = false;
     element.table = nullptr;
@@ -170,6 +173,7 @@ void XmlStreamLoader::startElement(std::string_view name, bool stays) {
     openCount = at + 1;
   } else {
     complete(open[at]);
+    namesSize = namesBefore;
   }
 }
 
@@ -182,7 +186,7 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
       if (position == 0) qualifies = true;  // the information block, never read
       if (position != 1 || !qualifies) break;
       result = true;
-      if (sameName(child.name, "data")) child.role = Role::Data;
+      if (sameName(nameOf(child), "data")) child.role = Role::Data;
       break;
     }
     case Role::Data:
@@ -193,10 +197,10 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
     case Role::TableElement:
       // Every element child gets a fresh temporary record; the first one looks the table up.
       apply([&] {
-        if (parent.table == nullptr) parent.table = &touch(parent.name);
+        if (parent.table == nullptr) parent.table = &touch(nameOf(parent));
         parent.table->createTemporaryRecord();
       });
-      if (!sameName(child.name, "record")) break;
+      if (!sameName(nameOf(child), "record")) break;
       fieldPosition = 0;
       child.role = Role::RecordElement;
       child.table = parent.table;
@@ -250,13 +254,14 @@ void XmlStreamLoader::endElement(std::string_view name) {
     throwError(kTagNotClosed);
   }
   const OpenElement& element = open[openCount - 1];
-  if (!sameName(element.name, name)) {
-    readError.message =
-        "mismatched end tag </" + std::string(name) + ">, expected </" + element.name + ">";
+  if (!sameName(nameOf(element), name)) {
+    readError.message = "mismatched end tag </" + std::string(name) + ">, expected </" +
+                        std::string(nameOf(element)) + ">";
     throwError(kTagNotClosed);
   }
   --openCount;
   complete(element);
+  namesSize = element.nameStart;
 }
 
 void XmlStreamLoader::complete(const OpenElement& element) {
@@ -265,6 +270,14 @@ void XmlStreamLoader::complete(const OpenElement& element) {
   } else if (element.role == Role::RecordElement) {
     apply([&] { element.table->addRecord(-1); });
   }
+}
+
+void XmlStreamLoader::growNames(size_t more) {
+  const size_t wanted = std::max(namesSize + more, namesCapacity * 2 + 64);
+  auto bigger = std::make_unique<char[]>(wanted);
+  if (namesSize > 0) memcpy(bigger.get(), names.get(), namesSize);
+  names = std::move(bigger);
+  namesCapacity = wanted;
 }
 
 template <typename Step>
@@ -289,12 +302,13 @@ void XmlStreamLoader::loadField(const OpenElement& field, std::string_view raw) 
     const TableDefinition& definition = table.getDefinition();
     const size_t position = static_cast<size_t>(fieldPosition++);
     int index;
-    if (position < fieldAtPosition.size() && sameName(fieldAtPosition[position].name, field.name)) {
+    if (position < fieldAtPosition.size() &&
+        sameName(fieldAtPosition[position].name, nameOf(field))) {
       index = fieldAtPosition[position].index;
     } else {
-      index = definition.fieldIndex(field.name);
+      index = definition.fieldIndex(nameOf(field));
       if (position >= fieldAtPosition.size()) fieldAtPosition.resize(position + 1);
-      fieldAtPosition[position].name = field.name;
+      fieldAtPosition[position].name = nameOf(field);
       fieldAtPosition[position].index = index;
     }
     const int type = definition.fieldType(index);

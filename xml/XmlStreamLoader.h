@@ -2,8 +2,10 @@
 #pragma once
 
 #include <stddef.h>
+#include <string.h>
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,7 +73,9 @@ class XmlStreamLoader {
     Ignored,        // anything else: only its end tag matters
   };
   struct OpenElement {
-    std::string name;  // a copy: the input it came from is refilled
+    // The name, copied into names (the input it came from is refilled).
+    size_t nameStart;
+    size_t nameSize;
     Role role;
     // Data and records: a child that is not an element was met, later children do not count.
     // Fields: the first child was met, so the value is settled.
@@ -109,6 +113,19 @@ class XmlStreamLoader {
   // is reused.
   std::vector<OpenElement> open;
   size_t openCount = 0;
+  // The open elements' names one after the other, innermost last: names[0, namesSize).
+  std::unique_ptr<char[]> names;
+  size_t namesSize = 0;
+  size_t namesCapacity = 0;
+  void appendName(std::string_view name) {
+    if (name.size() > namesCapacity - namesSize) growNames(name.size());
+    if (!name.empty()) memcpy(names.get() + namesSize, name.data(), name.size());
+    namesSize += name.size();
+  }
+  void growNames(size_t more);
+  std::string_view nameOf(const OpenElement& element) const {
+    return std::string_view(names.get() + element.nameStart, element.nameSize);
+  }
   // The document's first node and its children as the loader sees them.
   enum class RootKind { None, Element, Other } rootKind = RootKind::None;
   std::string rootName;
