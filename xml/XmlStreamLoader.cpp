@@ -131,9 +131,10 @@ void XmlStreamLoader::read(ByteSource& source) {
           readError.message == "unexpected end of file") {
         readError.message = "text outside the root element";
       }
-    } else {
+    } else if (!readError.message.empty()) {  // the current token broke the document's shape
       failureOffset = lexer.getTokenOffset();
     }
+    // Otherwise the input itself could not be read, or memory ran out: no place to name.
     throw;
   }
   // Elements still open at the end are accepted as they stand, the innermost first.
