@@ -222,10 +222,7 @@ void XmlLexer::refill(const char* keep) {
   }
 }
 
-std::string_view XmlLexer::tagNameView() const {
-  if (kind == TokenKind::StartTag || kind == TokenKind::EmptyTag || kind == TokenKind::EndTag) {
-    return name;
-  }
+std::string_view XmlLexer::nameInToken() const {
   return nameIn(token.data(), token.data() + token.size());
 }
 

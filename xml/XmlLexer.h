@@ -79,7 +79,11 @@ class XmlLexer {
 
   // The name in the current tag: after "<" and "/" and any whitespace, the longest run of ASCII
   // letters, digits and "_" (possibly empty). Attributes and anything else are ignored.
-  std::string_view tagNameView() const;
+  std::string_view tagNameView() const {
+    const bool tag =
+        kind == TokenKind::StartTag || kind == TokenKind::EmptyTag || kind == TokenKind::EndTag;
+    return tag ? name : nameInToken();
+  }
   std::string tagName() const { return std::string(tagNameView()); }
   // The current token's bytes.
   std::string_view tokenView() const { return token; }
@@ -97,6 +101,8 @@ class XmlLexer {
   // Cuts the next token out of the window; false, changing nothing, when the window ends inside
   // it and more input may follow.
   bool scan();
+  // The name as a tag's would be read from the current token (a text, a comment or none).
+  std::string_view nameInToken() const;
   // The window ends inside a token: false while more input may follow, otherwise throws row.
   bool needMore(const char* at, const ErrorRow& row, const char* description);
   // Moves the bytes from keep on to the front of the window (growing it when they fill it) and

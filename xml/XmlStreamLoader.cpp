@@ -27,6 +27,15 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Values are mostly short: looked at in place before a library call is worth it.
+bool holdsEntity(std::string_view raw) {
+  if (raw.size() > 16) return raw.find('&') != std::string_view::npos;
+  for (const char c : raw) {
+    if (c == '&') return true;
+  }
+  return false;
+}
+
 // The bytes of a caller's buffer, up to its end.
 class MemorySource : public ByteSource {
  public:
@@ -316,7 +325,7 @@ void XmlStreamLoader::loadField(const OpenElement& field, std::string_view raw) 
     if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values
     // Most values hold no entity: they are used where they stand, undecoded.
     std::string_view text = raw;
-    if (raw.find('&') != std::string_view::npos) {
+    if (holdsEntity(raw)) {
       decoded.clear();
       XmlText::decodeMarkup(raw, decoded);
       text = decoded;
