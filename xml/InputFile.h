@@ -14,7 +14,7 @@ namespace velmora {
 // never mapped, so a file that another process shrinks meanwhile just ends sooner. The only
 // place the loaders reach the file system. Owns the descriptor (and with it the lock). Not
 // copyable, not thread-safe.
-class InputFile : public ByteSource {
+class InputFile final : public ByteSource {
  public:
   // Opens, locks and sizes the file. Throws Win::Exception with code 0, checks in order:
   // "unable to open file" (missing, or locked by another opener), "unable to get the file size"

@@ -21,7 +21,7 @@ struct SchemaFailure {
   std::string message;
 };
 
-class MemoryBytes : public ByteSource {
+class MemoryBytes final : public ByteSource {
  public:
   MemoryBytes(const char* begin, const char* end) : next(begin), last(end) {}
   size_t read(char* into, size_t capacity) override {

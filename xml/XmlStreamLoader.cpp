@@ -37,7 +37,7 @@ bool holdsEntity(std::string_view raw) {
 }
 
 // The bytes of a caller's buffer, up to its end.
-class MemorySource : public ByteSource {
+class MemorySource final : public ByteSource {
  public:
   MemorySource(const char* begin, const char* end) : next(begin), last(end) {}
   size_t read(char* into, size_t capacity) override {

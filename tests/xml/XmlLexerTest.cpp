@@ -122,7 +122,7 @@ TEST(XmlLexerTest, LongTokensAndInputsGivenByTheirEnd) {
 
 // A source that hands out at most `piece` bytes per read, so that every window size meets every
 // cut of the input.
-class PieceSource : public ByteSource {
+class PieceSource final : public ByteSource {
  public:
   PieceSource(const std::string& bytes, size_t piece) : input(bytes), size(piece) {}
   size_t read(char* into, size_t capacity) override {
