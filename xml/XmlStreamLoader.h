@@ -41,7 +41,8 @@ struct ReadError {
 // - when the input turns out unreadable, the records are removed and every table the load
 //   touched gets back its temporary record and child lists, as if nothing had been applied.
 // The input is read through a window of bounded size (see XmlLexer), never held whole, so
-// nothing kept across tokens points into it. Borrows the database. Not thread-safe.
+// nothing kept across tokens points into it. A loader runs one load. Borrows the database. Not
+// thread-safe.
 class XmlStreamLoader {
  public:
   // bufferSize: the reading window (tests pass tiny ones to cut tokens at every byte).
