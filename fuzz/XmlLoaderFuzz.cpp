@@ -19,6 +19,7 @@
 #include "tests/support/xmltree/XmlParser.h"
 #include "tests/support/xmltree/XmlTreeWriter.h"
 #include "xml/FileEnv.h"
+#include "xml/SchemaReader.h"
 #include "xml/XmlStreamLoader.h"
 
 using namespace velmora;
@@ -115,19 +116,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     outcome = "code " + std::to_string(e.getCode());
   }
 
-  std::unique_ptr<Database> streamed = makeDatabase();
-  std::string streamedOutcome;
-  try {
-    const char* const begin = reinterpret_cast<const char*>(data);
-    streamedOutcome =
-        XmlStreamLoader(*streamed, defaultFileEnv()).load(begin, begin + size) ? "true" : "false";
-  } catch (const Win::Exception& e) {
-    streamedOutcome = "code " + std::to_string(e.getCode());
+  // Streamed through the usual window and through a tiny one that cuts tokens anywhere.
+  const char* const begin = reinterpret_cast<const char*>(data);
+  for (const size_t window : {XmlLexer::kDefaultBufferSize, 1 + size % 17}) {
+    std::unique_ptr<Database> streamed = makeDatabase();
+    std::string streamedOutcome;
+    try {
+      XmlStreamLoader loader(*streamed, defaultFileEnv(), window);
+      streamedOutcome = loader.load(begin, begin + size) ? "true" : "false";
+    } catch (const Win::Exception& e) {
+      streamedOutcome = "code " + std::to_string(e.getCode());
+    }
+    if (streamedOutcome != outcome || state(*streamed) != state(*database)) {
+      fprintf(stderr, "the streaming load differs: %s instead of %s\n", streamedOutcome.c_str(),
+              outcome.c_str());
+      abort();
+    }
   }
-  if (streamedOutcome != outcome || state(*streamed) != state(*database)) {
-    fprintf(stderr, "the streaming load differs: %s instead of %s\n", streamedOutcome.c_str(),
-            outcome.c_str());
-    abort();
+
+  // The schema section: read or refused, never anything else.
+  try {
+    SchemaReader(1 + size % 17).read(begin, begin + size);
+  } catch (const Win::Exception& e) {
+    if (e.getCode() != kCannotOpenForReading.code) abort();
   }
 
   try {

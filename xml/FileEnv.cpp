@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -37,10 +36,9 @@ class PosixFileEnv final : public FileEnv {
   int chmod(int descriptor, mode_t mode) override { return ::fchmod(descriptor, mode); }
   int stat(const char* path, struct stat* status) override { return ::stat(path, status); }
   int fstat(int descriptor, struct stat* status) override { return ::fstat(descriptor, status); }
-  void* map(int descriptor, size_t length) override {
-    return ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, descriptor, 0);
+  ssize_t pread(int descriptor, void* bytes, size_t count, off_t offset) override {
+    return ::pread(descriptor, bytes, count, offset);
   }
-  int unmap(void* address, size_t length) override { return ::munmap(address, length); }
   int rename(const char* from, const char* to) override { return ::rename(from, to); }
   int remove(const char* path) override { return ::unlink(path); }
 };

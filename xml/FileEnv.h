@@ -28,9 +28,7 @@ class FileEnv {
   virtual int chmod(int descriptor, mode_t mode) = 0;   // fchmod
   virtual int stat(const char* path, struct stat* status) = 0;
   virtual int fstat(int descriptor, struct stat* status) = 0;
-  // A private read-only mapping of the first length bytes; MAP_FAILED on failure.
-  virtual void* map(int descriptor, size_t length) = 0;
-  virtual int unmap(void* address, size_t length) = 0;
+  virtual ssize_t pread(int descriptor, void* bytes, size_t count, off_t offset) = 0;
   virtual int rename(const char* from, const char* to) = 0;
   virtual int remove(const char* path) = 0;  // unlink
 };

@@ -44,17 +44,16 @@ bool isNameCharacter(char c) {
 
 constexpr std::string_view kCommentEnd = "-->";
 
-// The first delimiter in [from, end); code 200 when there is none. Most tokens are short, so
-// the first bytes are looked at one by one before the rest is left to memchr.
+// The first delimiter in [from, end), or nullptr. Most tokens are short, so the first bytes are
+// looked at one by one before the rest is left to memchr.
 const char* find(const char* from, const char* end, char delimiter) {
   constexpr ptrdiff_t kShortScan = 16;
   const char* const shortEnd = end - from > kShortScan ? from + kShortScan : end;
   for (const char* p = from; p < shortEnd; ++p) {
     if (*p == delimiter) return p;
   }
-  const void* found = memchr(shortEnd, delimiter, static_cast<size_t>(end - shortEnd));
-  if (found == nullptr) throwError(kDelimiterNotFound);
-  return static_cast<const char*>(found);
+  if (shortEnd >= end) return nullptr;
+  return static_cast<const char*>(memchr(shortEnd, delimiter, static_cast<size_t>(end - shortEnd)));
 }
 
 const char* skipWhitespace(const char* p, const char* end) {
@@ -75,58 +74,113 @@ std::string_view nameIn(const char* p, const char* end) {
 
 }  // namespace
 
-void TokenBuffer::readUntil(const char* from, const char* searchFrom, char delimiter,
-                            bool include) {
-  const char* const stop = find(searchFrom, end, delimiter);
-  const char* const after = include ? stop + 1 : stop;
-  token = std::string_view(from, static_cast<size_t>(after - from));
-  cursor = after;
+void TextPosition::advance(const char* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const char c = bytes[i];
+    if (c == '\n') {
+      if (!afterCarriageReturn) ++line;  // the LF of CR LF ends no second line
+      column = 1;
+    } else if (c == '\r') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+    afterCarriageReturn = c == '\r';
+  }
 }
 
-void TokenBuffer::readUntilText(const char* from, std::string_view delimiter) {
-  const size_t at = std::string_view(from, static_cast<size_t>(end - from)).find(delimiter);
-  if (at == std::string_view::npos) throwError(kDelimiterTextNotFound);
-  token = std::string_view(from, at + delimiter.size());
-  cursor = from + token.size();
-}
+XmlLexer::XmlLexer(const char* input) : XmlLexer(input, input + strlen(input)) {}
 
-XmlLexer::XmlLexer(const char* input) : buffer(input, input + strlen(input)) { next(); }
-
-XmlLexer::XmlLexer(const char* begin, const char* inputEnd) : buffer(begin, inputEnd) {
+XmlLexer::XmlLexer(const char* begin, const char* inputEnd)
+    : base(begin), cursor(begin), end(inputEnd) {
   const void* zero =
       begin < inputEnd ? memchr(begin, '\0', static_cast<size_t>(inputEnd - begin)) : nullptr;
-  if (zero != nullptr) buffer.setEnd(static_cast<const char*>(zero));
+  if (zero != nullptr) end = static_cast<const char*>(zero);
   next();
 }
 
+XmlLexer::XmlLexer(ByteSource& input, size_t bufferSize)
+    : source(&input),
+      storage(std::make_unique<char[]>(bufferSize > 0 ? bufferSize : 1)),
+      capacity(bufferSize > 0 ? bufferSize : 1),
+      base(storage.get()),
+      cursor(base),
+      end(base),
+      exhausted(false) {}
+
 void XmlLexer::next() {
-  const char* const start = buffer.getCursor();
-  const char* const end = buffer.getEnd();
-  const char* const cursor = skipWhitespace(start, end);
-  buffer.setCursor(cursor);
-  const TokenKind previous = kind;
-  if (cursor == end) {
+  while (!scan()) refill(cursor);
+}
+
+bool XmlLexer::needMore(const char* at, const ErrorRow& row, const char* description) {
+  if (!exhausted) return false;
+  failure = description;
+  failureOffset = offsetOf(at);
+  throwError(row);
+}
+
+bool XmlLexer::scan() {
+  const char* const start = cursor;
+  const char* const p = skipWhitespace(start, end);
+  if (p == end) {
+    if (!exhausted) return false;
+    cursor = p;
     kind = TokenKind::End;
-    buffer.clear();
-    return;
+    token = std::string_view();
+    tokenOffset = offsetOf(p);
+    return true;
   }
+  // Up to four bytes decide the kind of token; past the input's end they read as zero.
+  if (end - p < 4 && !exhausted) return false;
+  const auto peek = [&](ptrdiff_t ahead) { return end - p > ahead ? p[ahead] : '\0'; };
   // A text keeps the whitespace it starts with, and whitespace alone between a start tag and an
   // end tag is that element's content.
-  if (*cursor != '<' || (peek(1) == '/' && previous == TokenKind::StartTag && cursor > start)) {
+  if (*p != '<' || (peek(1) == '/' && kind == TokenKind::StartTag && p > start)) {
+    const char* const stop = find(p, end, '<');
+    if (stop == nullptr) {
+      return needMore(p, kDelimiterNotFound, "unexpected end of file");
+    }
     kind = TokenKind::Text;
-    buffer.readUntil(start, start, '<', false);
-    return;
+    token = std::string_view(start, static_cast<size_t>(stop - start));
+    tokenOffset = offsetOf(p);
+    cursor = stop;
+    return true;
   }
   if (peek(1) == '!' && peek(2) == '-' && peek(3) == '-') {
+    const std::string_view rest(p + 4, static_cast<size_t>(end - (p + 4)));
+    const size_t at = rest.find(kCommentEnd);
+    if (at == std::string_view::npos) {
+      return needMore(p, kDelimiterTextNotFound, "unterminated comment");
+    }
     kind = TokenKind::Comment;
-    buffer.readUntilText(cursor + 4, kCommentEnd);
-    return;
+    token = std::string_view(p + 4, at + kCommentEnd.size());
+    tokenOffset = offsetOf(p);
+    cursor = token.data() + token.size();
+    return true;
+  }
+  // Most tags are a bare name right after "<" or "</", closed at once by ">".
+  const bool endTag = peek(1) == '/';
+  const char* q = endTag ? p + 2 : p + 1;
+  const char* const first = q;
+  while (q < end && isNameCharacter(*q)) ++q;
+  if (q > first && q < end && *q == '>') {
+    name = std::string_view(first, static_cast<size_t>(q - first));
+    token = std::string_view(p, static_cast<size_t>(q + 1 - p));
+    tokenOffset = offsetOf(p);
+    cursor = q + 1;
+    kind = endTag ? TokenKind::EndTag : TokenKind::StartTag;
+    return true;
   }
   // "<!" not opening a comment reads as a start tag up to its ">", like any other tag. The name
   // holds no ">", so the search for it starts after the name.
-  name = nameIn(cursor, end);
-  buffer.readUntil(cursor, name.data() + name.size(), '>', true);
-  const std::string_view token = buffer.getToken();
+  const std::string_view tagName = nameIn(p, end);
+  const char* const stop = find(tagName.data() + tagName.size(), end, '>');
+  if (stop == nullptr) return needMore(p, kDelimiterNotFound, "unterminated tag");
+  name = tagName;
+  token = std::string_view(p, static_cast<size_t>(stop + 1 - p));
+  tokenOffset = offsetOf(p);
+  cursor = stop + 1;
   if (token[1] == '/') {
     kind = TokenKind::EndTag;
   } else if (token.size() >= 4 && token[token.size() - 2] == '/') {
@@ -134,13 +188,41 @@ void XmlLexer::next() {
   } else {
     kind = TokenKind::StartTag;
   }
+  return true;
 }
 
-std::string_view XmlLexer::tagNameView() const {
-  if (kind == TokenKind::StartTag || kind == TokenKind::EmptyTag || kind == TokenKind::EndTag) {
-    return name;
+void XmlLexer::refill(const char* keep) {
+  char* const window = storage.get();
+  const size_t kept = static_cast<size_t>(end - keep);
+  baseOffset = offsetOf(keep);
+  if (kept == capacity) {
+    // One token fills the whole window: it grows, so that every token fits once read.
+    auto bigger = std::make_unique<char[]>(capacity * 2);
+    memcpy(bigger.get(), keep, kept);
+    storage = std::move(bigger);
+    capacity *= 2;
+  } else if (kept > 0 && keep != window) {
+    memmove(window, keep, kept);
   }
-  const std::string_view token = buffer.getToken();
+  char* const filled = storage.get();
+  base = filled;
+  cursor = filled;
+  end = filled + kept;
+  const size_t count = source->read(filled + kept, capacity - kept);
+  if (count == 0) {
+    exhausted = true;
+    return;
+  }
+  const void* zero = memchr(filled + kept, '\0', count);
+  if (zero != nullptr) {  // the input ends at its first zero byte: nothing after it is read
+    end = static_cast<const char*>(zero);
+    exhausted = true;
+  } else {
+    end += count;
+  }
+}
+
+std::string_view XmlLexer::nameInToken() const {
   return nameIn(token.data(), token.data() + token.size());
 }
 

@@ -1,11 +1,15 @@
 #include "xml/XmlStreamLoader.h"
 
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "engine/Database.h"
 #include "engine/Errors.h"
 #include "engine/FieldValue.h"
-#include "xml/MappedFile.h"
+#include "xml/InputFile.h"
 #include "xml/TextCodec.h"
 #include "xml/XmlLexer.h"
 
@@ -22,83 +26,163 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Values are mostly short: looked at in place before a library call is worth it.
+bool holdsEntity(std::string_view raw) {
+  if (raw.size() > 16) return raw.find('&') != std::string_view::npos;
+  for (const char c : raw) {
+    if (c == '&') return true;
+  }
+  return false;
+}
+
+// The bytes of a caller's buffer, up to its end.
+class MemorySource final : public ByteSource {
+ public:
+  MemorySource(const char* begin, const char* end) : next(begin), last(end) {}
+  size_t read(char* into, size_t capacity) override {
+    const size_t count = std::min(capacity, static_cast<size_t>(last - next));
+    if (count > 0) memcpy(into, next, count);
+    next += count;
+    return count;
+  }
+
+ private:
+  const char* next;
+  const char* last;
+};
+
 }  // namespace
 
 bool XmlStreamLoader::loadFile(const std::string& fileName) {
+  readError = ReadError();
+  failureOffset = -1;
+  std::unique_ptr<InputFile> file;
   try {
-    // The mapping itself is read: the lexer stops at its end, so no zero-terminated copy of the
-    // whole file is needed.
-    MappedFile file(env, fileName);
-    XmlLexer lexer(file.data(), file.data() + file.getSize());
-    read(lexer);
-  } catch (...) {  // whatever failed while the file was opened, mapped or read
-    undo();
-    throwError(kCannotOpenForReading);
+    file = std::make_unique<InputFile>(env, fileName);
+    read(*file);
+  } catch (...) {  // whatever failed while the file was opened or read
+    fail([&] { return positionInFile(*file, failureOffset); });
   }
   if (failure) std::rethrow_exception(failure);
   return result;
 }
 
 bool XmlStreamLoader::load(const char* begin, const char* end) {
+  readError = ReadError();
+  failureOffset = -1;
+  MemorySource memory(begin, end);
   try {
-    XmlLexer lexer(begin, end);
-    read(lexer);
+    read(memory);
   } catch (...) {
-    undo();
-    throwError(kCannotOpenForReading);
+    fail([&] {
+      TextPosition position;
+      position.advance(begin, static_cast<size_t>(failureOffset));
+      return position;
+    });
   }
   if (failure) std::rethrow_exception(failure);
   return result;
 }
 
-void XmlStreamLoader::read(XmlLexer& lexer) {
-  for (; lexer.getKind() != TokenKind::End; lexer.next()) {
-    switch (lexer.getKind()) {
-      case TokenKind::StartTag:
-        startElement(lexer.tagNameView(), true);
-        break;
-      case TokenKind::EmptyTag:
-        startElement(lexer.tagNameView(), false);
-        break;
-      case TokenKind::EndTag:
-        endElement(lexer.tagNameView());
-        break;
-      case TokenKind::Text:
-        addText(lexer.tokenView());
-        break;
-      case TokenKind::Comment:
-        break;
-      default:
-        throwError(kTokenNotRecognised);
+template <typename Locate>
+void XmlStreamLoader::fail(Locate&& locate) {
+  undo();
+  if (readError.message.empty()) {
+    try {
+      throw;
+    } catch (const Win::Exception& e) {
+      readError.message = e.getMessage();
+    } catch (...) {
+      readError.message = "the input cannot be read";
     }
   }
-  // Elements still open at the end are accepted as they stand, the innermost first.
-  while (!open.empty()) {
-    const OpenElement element = open.back();
-    open.pop_back();
-    complete(element);
+  if (failureOffset >= 0) {
+    try {
+      const TextPosition position = locate();
+      readError.line = position.getLine();
+      readError.column = position.getColumn();
+    } catch (...) {  // the place is lost, not the failure
+    }
   }
+  throwError(kCannotOpenForReading);
+}
+
+void XmlStreamLoader::read(ByteSource& source) {
+  XmlLexer lexer(source, windowSize);
+  try {
+    for (lexer.next(); lexer.getKind() != TokenKind::End; lexer.next()) {
+      switch (lexer.getKind()) {
+        case TokenKind::StartTag:
+          startElement(lexer.tagNameView(), true);
+          break;
+        case TokenKind::EmptyTag:
+          startElement(lexer.tagNameView(), false);
+          break;
+        case TokenKind::EndTag:
+          endElement(lexer.tagNameView());
+          break;
+        case TokenKind::Text:
+          addText(lexer.tokenView());
+          break;
+        case TokenKind::Comment:
+          break;
+        default:
+          throwError(kTokenNotRecognised);
+      }
+    }
+  } catch (...) {
+    if (lexer.getFailure() != nullptr) {
+      failureOffset = lexer.getFailureOffset();
+      readError.message = lexer.getFailure();
+      // Stray text after the root runs to the end: it belongs to no element.
+      if (openCount == 0 && rootKind != RootKind::None &&
+          readError.message == "unexpected end of file") {
+        readError.message = "text outside the root element";
+      }
+    } else if (!readError.message.empty()) {  // the current token broke the document's shape
+      failureOffset = lexer.getTokenOffset();
+    }
+    // Otherwise the input itself could not be read, or memory ran out: no place to name.
+    throw;
+  }
+  // Elements still open at the end are accepted as they stand, the innermost first.
+  while (openCount > 0) complete(open[--openCount]);
 }
 
 void XmlStreamLoader::startElement(std::string_view name, bool stays) {
-  OpenElement element{name, Role::Ignored, false, nullptr};
-  if (!open.empty()) {
-    placeChild(open.back(), element);
+  // Room for the element and a reopened root first: references into the stack stay valid.
+  while (open.size() < openCount + 2) open.emplace_back();
+  size_t at = openCount;
+  const size_t namesBefore = namesSize;
+  const auto place = [&](size_t slot, std::string_view elementName, Role role) -> OpenElement& {
+    OpenElement& element = open[slot];
+    element.nameStart = namesSize;
+    element.nameSize = elementName.size();
+    appendName(elementName);
+    element.role = role;
+    element.settled = false;
+    element.table = nullptr;
+    return element;
+  };
+  if (openCount > 0) {
+    placeChild(open[openCount - 1], place(at, name, Role::Ignored));
   } else if (rootKind == RootKind::None) {
     rootKind = RootKind::Element;
-    rootName = name;
-    element.role = Role::Root;
+    rootName.assign(name.data(), name.size());
+    place(at, name, Role::Root);
   } else if (rootKind == RootKind::Element) {
     // A later top-level element goes into an element root, which is open again while it is.
-    OpenElement root{rootName, Role::Root, false, nullptr};
-    placeChild(root, element);
-    if (stays) open.push_back(root);
-  }
-  // Otherwise the element follows a root that is not an element, at the top level: ignored.
-  if (stays) {
-    open.push_back(element);
+    OpenElement& root = place(at++, rootName, Role::Root);
+    placeChild(root, place(at, name, Role::Ignored));
   } else {
-    complete(element);
+    // The element follows a root that is not an element, at the top level: ignored.
+    place(at, name, Role::Ignored);
+  }
+  if (stays) {
+    openCount = at + 1;
+  } else {
+    complete(open[at]);
+    namesSize = namesBefore;
   }
 }
 
@@ -111,7 +195,7 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
       if (position == 0) qualifies = true;  // the information block, never read
       if (position != 1 || !qualifies) break;
       result = true;
-      if (sameName(child.name, "data")) child.role = Role::Data;
+      if (sameName(nameOf(child), "data")) child.role = Role::Data;
       break;
     }
     case Role::Data:
@@ -122,10 +206,10 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
     case Role::TableElement:
       // Every element child gets a fresh temporary record; the first one looks the table up.
       apply([&] {
-        if (parent.table == nullptr) parent.table = &touch(parent.name);
+        if (parent.table == nullptr) parent.table = &touch(nameOf(parent));
         parent.table->createTemporaryRecord();
       });
-      if (!sameName(child.name, "record")) break;
+      if (!sameName(nameOf(child), "record")) break;
       fieldPosition = 0;
       child.role = Role::RecordElement;
       child.table = parent.table;
@@ -147,12 +231,12 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
 }
 
 void XmlStreamLoader::addText(std::string_view raw) {
-  if (open.empty()) {
+  if (openCount == 0) {
     // At the top level a text is never a child; as the first node it makes the load false.
     if (rootKind == RootKind::None) rootKind = RootKind::Other;
     return;
   }
-  OpenElement& parent = open.back();
+  OpenElement& parent = open[openCount - 1];
   switch (parent.role) {
     case Role::Root:
       ++rootChildren;  // the first or second child not an element: the load gives false
@@ -174,10 +258,19 @@ void XmlStreamLoader::addText(std::string_view raw) {
 }
 
 void XmlStreamLoader::endElement(std::string_view name) {
-  if (open.empty() || !sameName(open.back().name, name)) throwError(kTagNotClosed);
-  const OpenElement element = open.back();
-  open.pop_back();
+  if (openCount == 0) {
+    readError.message = "unexpected end tag </" + std::string(name) + ">";
+    throwError(kTagNotClosed);
+  }
+  const OpenElement& element = open[openCount - 1];
+  if (!sameName(nameOf(element), name)) {
+    readError.message = "mismatched end tag </" + std::string(name) + ">, expected </" +
+                        std::string(nameOf(element)) + ">";
+    throwError(kTagNotClosed);
+  }
+  --openCount;
   complete(element);
+  namesSize = element.nameStart;
 }
 
 void XmlStreamLoader::complete(const OpenElement& element) {
@@ -186,6 +279,14 @@ void XmlStreamLoader::complete(const OpenElement& element) {
   } else if (element.role == Role::RecordElement) {
     apply([&] { element.table->addRecord(-1); });
   }
+}
+
+void XmlStreamLoader::growNames(size_t more) {
+  const size_t wanted = std::max(namesSize + more, namesCapacity * 2 + 64);
+  auto bigger = std::make_unique<char[]>(wanted);
+  if (namesSize > 0) memcpy(bigger.get(), names.get(), namesSize);
+  names = std::move(bigger);
+  namesCapacity = wanted;
 }
 
 template <typename Step>
@@ -210,18 +311,20 @@ void XmlStreamLoader::loadField(const OpenElement& field, std::string_view raw) 
     const TableDefinition& definition = table.getDefinition();
     const size_t position = static_cast<size_t>(fieldPosition++);
     int index;
-    if (position < fieldAtPosition.size() && sameName(fieldAtPosition[position].name, field.name)) {
+    if (position < fieldAtPosition.size() &&
+        sameName(fieldAtPosition[position].name, nameOf(field))) {
       index = fieldAtPosition[position].index;
     } else {
-      index = definition.fieldIndex(field.name);
+      index = definition.fieldIndex(nameOf(field));
       if (position >= fieldAtPosition.size()) fieldAtPosition.resize(position + 1);
-      fieldAtPosition[position] = KnownField{field.name, index};
+      fieldAtPosition[position].name = nameOf(field);
+      fieldAtPosition[position].index = index;
     }
     const int type = definition.fieldType(index);
     if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values
     // Most values hold no entity: they are used where they stand, undecoded.
     std::string_view text = raw;
-    if (raw.find('&') != std::string_view::npos) {
+    if (holdsEntity(raw)) {
       decoded.clear();
       decodeMarkup(raw, decoded);
       text = decoded;

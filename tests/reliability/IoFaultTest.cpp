@@ -7,7 +7,6 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -67,7 +66,7 @@ class Instance {
 };
 
 // The file call a case breaks, and how.
-enum class Call { Open, Write, WriteNothing, Fsync, Close, Rename, Fchmod, Flock, Fstat, Mmap };
+enum class Call { Open, Write, WriteNothing, Fsync, Close, Rename, Fchmod, Flock, Fstat, Pread };
 
 struct Injection {
   Call call = Call::Open;
@@ -118,8 +117,8 @@ int injectedFlock(int descriptor, int operation) {
 int injectedFstat(int descriptor, struct stat* status) {
   return strikes(Call::Fstat) ? -1 : real().fstat(descriptor, status);
 }
-void* injectedMmap(int descriptor, size_t length) {
-  return strikes(Call::Mmap) ? MAP_FAILED : real().map(descriptor, length);
+ssize_t injectedPread(int descriptor, void* bytes, size_t count, off_t offset) {
+  return strikes(Call::Pread) ? -1 : real().pread(descriptor, bytes, count, offset);
 }
 
 // Routes every file call of the instance through the injection for the guard's lifetime.
@@ -136,7 +135,7 @@ class InjectedFileSystem {
     fs.chmod = injectedFchmod;
     fs.lock = injectedFlock;
     fs.fstat = injectedFstat;
-    fs.map = injectedMmap;
+    fs.pread = injectedPread;
   }
   ~InjectedFileSystem() {
     env.calls = FaultInjectingFileEnv::realCalls();
@@ -312,7 +311,7 @@ TEST_F(IoFaultTest, EveryFailingFileCallOfALoadReportsCannotRead) {
       {"opening", Call::Open, ENFILE},
       {"locking", Call::Flock, EWOULDBLOCK},
       {"reading the size", Call::Fstat, EIO},
-      {"mapping", Call::Mmap, ENOMEM},
+      {"reading", Call::Pread, EIO},
   };
   Instance db;
   const std::string target = dir.file("db.xml");

@@ -27,8 +27,7 @@ class FaultInjectingFileEnv final : public FileEnv {
     std::function<int(int, mode_t)> chmod;
     std::function<int(const char*, struct stat*)> stat;
     std::function<int(int, struct stat*)> fstat;
-    std::function<void*(int, size_t)> map;
-    std::function<int(void*, size_t)> unmap;
+    std::function<ssize_t(int, void*, size_t, off_t)> pread;
     std::function<int(const char*, const char*)> rename;
     std::function<int(const char*)> remove;
   };
@@ -55,8 +54,9 @@ class FaultInjectingFileEnv final : public FileEnv {
   int fstat(int descriptor, struct stat* status) override {
     return calls.fstat(descriptor, status);
   }
-  void* map(int descriptor, size_t length) override { return calls.map(descriptor, length); }
-  int unmap(void* address, size_t length) override { return calls.unmap(address, length); }
+  ssize_t pread(int descriptor, void* bytes, size_t count, off_t offset) override {
+    return calls.pread(descriptor, bytes, count, offset);
+  }
   int rename(const char* from, const char* to) override { return calls.rename(from, to); }
   int remove(const char* path) override { return calls.remove(path); }
 
@@ -81,8 +81,9 @@ inline FaultInjectingFileEnv::Calls FaultInjectingFileEnv::realCalls() {
   c.chmod = [&real](int descriptor, mode_t mode) { return real.chmod(descriptor, mode); };
   c.stat = [&real](const char* path, struct stat* status) { return real.stat(path, status); };
   c.fstat = [&real](int descriptor, struct stat* status) { return real.fstat(descriptor, status); };
-  c.map = [&real](int descriptor, size_t length) { return real.map(descriptor, length); };
-  c.unmap = [&real](void* address, size_t length) { return real.unmap(address, length); };
+  c.pread = [&real](int descriptor, void* bytes, size_t count, off_t offset) {
+    return real.pread(descriptor, bytes, count, offset);
+  };
   c.rename = [&real](const char* from, const char* to) { return real.rename(from, to); };
   c.remove = [&real](const char* path) { return real.remove(path); };
   return c;

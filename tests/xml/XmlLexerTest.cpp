@@ -1,5 +1,6 @@
 #include <string.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,21 +120,85 @@ TEST(XmlLexerTest, LongTokensAndInputsGivenByTheirEnd) {
   }
 }
 
+// A source that hands out at most `piece` bytes per read, so that every window size meets every
+// cut of the input.
+class PieceSource final : public ByteSource {
+ public:
+  PieceSource(const std::string& bytes, size_t piece) : input(bytes), size(piece) {}
+  size_t read(char* into, size_t capacity) override {
+    const size_t count = std::min({capacity, size, input.size() - done});
+    input.copy(into, count, done);
+    done += count;
+    return count;
+  }
+
+ private:
+  const std::string& input;
+  size_t size;
+  size_t done = 0;
+};
+
+// The tokens of input read through a window as tokens() writes them, then the failure's code and
+// offset when reading fails.
+std::string cutStream(const std::string& input, size_t window, size_t piece) {
+  PieceSource source(input, piece);
+  XmlLexer lexer(source, window);
+  std::string out;
+  try {
+    for (lexer.next(); lexer.getKind() != TokenKind::End; lexer.next()) {
+      out += "ES/TC"[static_cast<int>(lexer.getKind())];
+      out += ':' + lexer.tokenText() + '|';
+    }
+  } catch (const Win::Exception& e) {
+    out +=
+        "code " + std::to_string(e.getCode()) + " at " + std::to_string(lexer.getFailureOffset());
+  }
+  return out;
+}
+
 }  // namespace
 
-TEST(TokenBufferTest, ScansKeepOrSkipTheDelimiter) {
-  const std::string input = "<a>text<!--x-->";
-  const char* begin = input.data();
-  TokenBuffer buffer(begin, begin + input.size());
-  buffer.readUntil(begin, begin, '>', true);
-  EXPECT_EQ(buffer.getToken(), "<a>");
-  EXPECT_EQ(buffer.getCursor(), begin + 3);
-  buffer.readUntil(begin + 3, begin + 3, '<', false);
-  EXPECT_EQ(buffer.getToken(), "text");
-  EXPECT_EQ(*buffer.getCursor(), '<');
-  buffer.readUntilText(begin + 11, "-->");
-  EXPECT_EQ(buffer.getToken(), "x-->");
-  EXPECT_EQ(buffer.getCursor(), begin + input.size());
-  EXPECT_WIN_CODE(buffer.readUntil(begin, begin, '#', false), 200);
-  EXPECT_WIN_CODE(buffer.readUntilText(begin, "]]>"), 201);
+// Streamed through any window, an input cuts into the same tokens as in memory, and fails with
+// the same code at the same offset.
+TEST(XmlLexerTest, StreamedInputCutsAsInMemoryForEveryWindow) {
+  const std::string inputs[] = {
+      "<a>x</a><b",
+      "<!--",
+      "<!-->",
+      "<a> \n </a>  t <",
+      "  <!-- c -->\n<a/><b >\r\n</b >tail",
+      std::string("<a>x\0<b>", 8),
+      "<!x>< a/>< / a><>",
+      "<a>" + std::string(70, 'v') + "</a>",
+  };
+  for (const std::string& input : inputs) {
+    // One window holding the whole input: read as in memory.
+    const std::string expected = cutStream(input, input.size() + 1, input.size() + 1);
+    for (size_t window = 1; window <= 17; ++window) {
+      for (size_t piece : {size_t{1}, size_t{3}, size_t{64}}) {
+        EXPECT_EQ(cutStream(input, window, piece), expected)
+            << input << " window " << window << " piece " << piece;
+      }
+    }
+  }
+}
+
+TEST(XmlLexerTest, LineBreaksAreLfCrLfOrALoneCr) {
+  const struct {
+    std::string bytes;
+    long long line;
+    long long column;
+  } cases[] = {
+      {"", 1, 1},     {"ab", 1, 3},       {"a\nb", 2, 2}, {"a\r\nb", 2, 2},
+      {"a\rb", 2, 2}, {"\r\r\n\n", 4, 1}, {"\n\r", 3, 1}, {"a\r", 2, 1},
+  };
+  for (const auto& c : cases) {
+    TextPosition position;
+    // Cut in two, so that a CR LF split between two pieces counts once.
+    const size_t half = c.bytes.size() / 2;
+    position.advance(c.bytes.data(), half);
+    position.advance(c.bytes.data() + half, c.bytes.size() - half);
+    EXPECT_EQ(position.getLine(), c.line) << c.bytes;
+    EXPECT_EQ(position.getColumn(), c.column) << c.bytes;
+  }
 }

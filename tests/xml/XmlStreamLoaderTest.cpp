@@ -2,6 +2,9 @@
 // it): for every input the same result or code and the same database afterwards, records,
 // temporary records and child lists included.
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <memory>
@@ -74,14 +77,16 @@ std::string twoStepLoad(Database& database, const std::string& input) {
   });
 }
 
-std::string streamingLoad(Database& database, const std::string& input) {
+// window 0: the loader's own window size.
+std::string streamingLoad(Database& database, const std::string& input, size_t window) {
   return outcome([&] {
     database.clearAllRecords();
-    // Exactly the input's bytes, nothing after them, as from a mapped file.
+    // Exactly the input's bytes, nothing after them.
     const std::unique_ptr<char[]> bytes(new char[input.size() + 1]);
     input.copy(bytes.get(), input.size());
-    return XmlStreamLoader(database, defaultFileEnv())
-        .load(bytes.get(), bytes.get() + input.size());
+    XmlStreamLoader loader(database, defaultFileEnv(),
+                           window == 0 ? XmlLexer::kDefaultBufferSize : window);
+    return loader.load(bytes.get(), bytes.get() + input.size());
   });
 }
 
@@ -132,12 +137,22 @@ std::string state(Database& database) {
   return out;
 }
 
-void expectSameOutcome(const std::string& input) {
-  SCOPED_TRACE(input);
+// Windows of 1 to 17 bytes cut every kind of token at every place (#10).
+constexpr size_t kTinyWindows = 17;
+
+void expectSameOutcome(const std::string& input, size_t window) {
+  SCOPED_TRACE(input + "\nwindow " + std::to_string(window));
   std::unique_ptr<Database> twoStep = makeDatabase();
   std::unique_ptr<Database> streamed = makeDatabase();
-  ASSERT_EQ(streamingLoad(*streamed, input), twoStepLoad(*twoStep, input));
+  ASSERT_EQ(streamingLoad(*streamed, input, window), twoStepLoad(*twoStep, input));
   ASSERT_EQ(state(*streamed), state(*twoStep));
+}
+
+void expectSameOutcomeInAnyWindow(const std::string& input) {
+  for (size_t window = 0; window <= kTinyWindows; ++window) {
+    expectSameOutcome(input, window);
+    if (::testing::Test::HasFatalFailure()) return;
+  }
 }
 
 const std::string kHead = "<database><info/><data>";
@@ -189,7 +204,7 @@ TEST(XmlStreamLoaderTest, DocumentShapesLoadAsParsingThenApplyingDoes) {
       kValid + "</database>",
       kValid + "tail",
   };
-  for (const std::string& input : cases) expectSameOutcome(input);
+  for (const std::string& input : cases) expectSameOutcomeInAnyWindow(input);
 }
 
 TEST(XmlStreamLoaderTest, SeedDocumentsAndRandomEditsOfThemLoadTheSame) {
@@ -203,6 +218,7 @@ TEST(XmlStreamLoaderTest, SeedDocumentsAndRandomEditsOfThemLoadTheSame) {
     closedir(directory);
   }
   ASSERT_GT(seeds.size(), 1u) << "no seed documents in " << corpus;
+  for (const std::string& seed : seeds) expectSameOutcomeInAnyWindow(seed);
 
   // Edits that change the document's shape: markup pieces inserted, bytes removed or cut off.
   const std::string pieces[] = {"<record>", "</record>", "<employee>", "</employee>", "<data>",
@@ -229,7 +245,7 @@ TEST(XmlStreamLoaderTest, SeedDocumentsAndRandomEditsOfThemLoadTheSame) {
           break;
       }
     }
-    expectSameOutcome(input);
+    expectSameOutcome(input, static_cast<size_t>(n) % (kTinyWindows + 1));
     if (HasFatalFailure()) return;
   }
 }
@@ -252,6 +268,97 @@ TEST(XmlStreamLoaderTest, FilesEndingAtAPageBoundaryAreReadToTheirLastByteOnly) 
               "code 101");
     EXPECT_EQ(database->tableByName("employee").recordCount(), 0);
   }
+}
+
+// A failed load says where: the first byte of the token that could not be read, with LF, CR LF
+// and a lone CR each ending one line (#11). The same from memory, through a tiny window and
+// from a file.
+TEST(XmlStreamLoaderTest, UnreadableInputReportsLineAndColumnOfTheFailingToken) {
+  TempDir dir;
+  const struct {
+    std::string input;
+    const char* expected;
+  } cases[] = {
+      {kHead + "</x></data></database>", "1:24: mismatched end tag </x>, expected </data>"},
+      {"<database>\n  <info/>\n  <data>\n    <!-- open\n  </data>\n", "4:5: unterminated comment"},
+      {"<database>\r\n  <info/>\r\n  <data>\r\n    <employee\r\n", "4:5: unterminated tag"},
+      {"<database>\r<info/>\r</database>\r\n  stray", "4:3: text outside the root element"},
+      {kHead + "<employee><record><age>12", "1:47: unexpected end of file"},
+      {"<a>\n</a></b>", "2:5: unexpected end tag </b>"},
+      {"<a>\n\t\xc3\xa9<b></a>", "2:7: mismatched end tag </a>, expected </b>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    writeFileBytes(dir.file("broken.xml"), c.input);
+    for (const size_t window : {size_t{0}, size_t{1}, size_t{5}}) {
+      for (const bool fromFile : {false, true}) {
+        std::unique_ptr<Database> database = makeDatabase();
+        XmlStreamLoader loader(*database, defaultFileEnv(),
+                               window == 0 ? XmlLexer::kDefaultBufferSize : window);
+        EXPECT_EQ(outcome([&] {
+                    return fromFile ? loader.loadFile(dir.file("broken.xml"))
+                                    : loader.load(c.input.data(), c.input.data() + c.input.size());
+                  }),
+                  "code 101");
+        const ReadError& error = loader.getReadError();
+        EXPECT_EQ(
+            std::to_string(error.line) + ":" + std::to_string(error.column) + ": " + error.message,
+            c.expected);
+      }
+    }
+  }
+}
+
+// Another process truncates and rewrites the file while it is loaded, without the lock: each
+// load fails with 101 and no records, or loads what it read; the process never takes a signal
+// (#10).
+TEST(XmlStreamLoaderTest, FileRewrittenDuringLoadsFailsOrLoadsNeverCrashes) {
+  TempDir dir;
+  std::string content = kHead + "<employee>";
+  for (int i = 0; i < 20000; ++i) {
+    content += "<record><name>n" + std::to_string(i) + "</name><age>" + std::to_string(i) +
+               "</age></record>";
+  }
+  content += "</employee>" + kTail;
+  const std::string path = dir.file("shared.xml");
+  writeFileBytes(path, content);
+
+  const pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    const int descriptor = open(path.c_str(), O_WRONLY);
+    std::mt19937 random(7);
+    for (;;) {  // until killed
+      const off_t cut = static_cast<off_t>(random() % content.size());
+      if (descriptor < 0 || ftruncate(descriptor, cut) != 0) _exit(1);
+      usleep(static_cast<useconds_t>(random() % 2000));
+      if (pwrite(descriptor, content.data(), content.size(), 0) < 0) _exit(1);
+      usleep(static_cast<useconds_t>(random() % 2000));
+    }
+  }
+  int failed = 0;
+  int loaded = 0;
+  for (int n = 0; n < 60; ++n) {
+    std::unique_ptr<Database> database = makeDatabase();
+    const std::string result = outcome([&] {
+      database->clearAllRecords();
+      return XmlStreamLoader(*database, defaultFileEnv(), 64 << 10).loadFile(path);
+    });
+    const int records = database->tableByName("employee").recordCount();
+    if (result == "code 101") {
+      ++failed;
+      EXPECT_EQ(records, 0);
+    } else {
+      ++loaded;
+      EXPECT_EQ(result, "true");
+    }
+  }
+  kill(writer, SIGKILL);
+  int status = 0;
+  waitpid(writer, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status)) << "the writer stopped early";
+  EXPECT_GT(failed, 0);
+  RecordProperty("loaded", loaded);
 }
 
 }  // namespace

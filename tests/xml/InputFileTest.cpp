@@ -1,7 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,17 +13,17 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/WinCode.h"
 #include "tests/xml/XmlTestSupport.h"
-#include "xml/MappedFile.h"
+#include "xml/InputFile.h"
 #include "xml/Persistence.h"
 
 using namespace velmora;
 
 namespace {
 
-// The message of the failure that constructing a MappedFile of path throws, or "" when none.
+// The message of the failure that opening path throws, or "" when none.
 std::string failureOf(FileEnv& env, const std::string& path) {
   try {
-    MappedFile file(env, path);
+    InputFile file(env, path);
   } catch (const Win::Exception& e) {
     EXPECT_EQ(e.getCode(), 0);
     return e.getMessage();
@@ -32,24 +31,13 @@ std::string failureOf(FileEnv& env, const std::string& path) {
   return "";
 }
 
-class MappedFileTest : public TempDirTest {
+class InputFileTest : public TempDirTest {
  protected:
   FaultInjectingFileEnv env;
   std::string failureOf(const std::string& path) { return ::failureOf(env, path); }
 };
 
-TEST_F(MappedFileTest, ViewHoldsEveryByte) {
-  const long pageSize = sysconf(_SC_PAGESIZE);
-  for (const std::string& content :
-       {std::string("x"), std::string(pageSize, 'p'), std::string("a\0b\xff", 4)}) {
-    writeFileBytes(dir.file("in"), content);
-    MappedFile file(env, dir.file("in"));
-    ASSERT_EQ(file.getSize(), content.size());
-    EXPECT_EQ(std::string(file.data(), content.size()), content);
-  }
-}
-
-TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
+TEST_F(InputFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
   writeFileBytes(dir.file("empty"), "");
   writeFileBytes(dir.file("file"), "<a/>");
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
@@ -67,14 +55,6 @@ TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
          fs.fstat = [](int, struct stat*) { return errno = EIO, -1; };
        },
        "unable to get the file size"},
-      {dir.file("file"),
-       [](FaultInjectingFileEnv::Calls& fs) {
-         fs.map = [](int, size_t) {
-           errno = ENOMEM;
-           return MAP_FAILED;
-         };
-       },
-       "unable to map the view of the file"},
   };
   for (const auto& c : cases) {
     if (c.inject) c.inject(env.calls);
@@ -85,10 +65,10 @@ TEST_F(MappedFileTest, EachFailureHasItsMessageAndLeavesNoDescriptor) {
   }
 }
 
-TEST_F(MappedFileTest, FileHeldByAnotherOpenerCannotBeOpened) {
+TEST_F(InputFileTest, FileHeldByAnotherOpenerCannotBeOpened) {
   writeFileBytes(dir.file("in"), "<a/>");
   {
-    MappedFile holder(env, dir.file("in"));
+    InputFile holder(env, dir.file("in"));
     EXPECT_EQ(failureOf(dir.file("in")), "unable to open file");
   }
   const int other = open(dir.file("in").c_str(), O_RDONLY);
@@ -99,7 +79,7 @@ TEST_F(MappedFileTest, FileHeldByAnotherOpenerCannotBeOpened) {
   EXPECT_EQ(failureOf(dir.file("in")), "");  // free again once the other opener is gone
 }
 
-TEST_F(MappedFileTest, FileOfFourGibibytesIsRefusedNotTruncated) {
+TEST_F(InputFileTest, FileOfFourGibibytesIsRefusedNotTruncated) {
   // Sparse: the size is there without the blocks.
   const int created = open(dir.file("huge").c_str(), O_WRONLY | O_CREAT, 0600);
   ASSERT_GE(created, 0);
@@ -111,21 +91,31 @@ TEST_F(MappedFileTest, FileOfFourGibibytesIsRefusedNotTruncated) {
   EXPECT_WIN_CODE(loadDatabase(database, dir.file("huge")), 101);
 }
 
-TEST_F(MappedFileTest, ReleasesTheViewBeforeTheFile) {
-  static std::string calls;
-  calls.clear();
-  FaultInjectingFileEnv::Calls& fs = env.calls;
-  fs.unmap = [](void* address, size_t length) {
-    calls += "unmap ";
-    return munmap(address, length);
-  };
-  fs.close = [](int descriptor) {
-    calls += "close ";
-    return close(descriptor);
-  };
-  writeFileBytes(dir.file("in"), "<a/>");
-  { MappedFile file(env, dir.file("in")); }
-  EXPECT_EQ(calls, "unmap close ");
+// A read that fails part way (or is interrupted) is a failed load, or no failure at all.
+TEST_F(InputFileTest, ReadFailuresFailTheLoadAndInterruptionsAreRetried) {
+  std::string content = kDocumentHead + "<data><employee>";
+  for (int i = 0; i < 2000; ++i) content += "<record><age>1</age></record>";
+  content += "</employee></data></database>";
+  writeFileBytes(dir.file("in"), content);
+  static int calls;
+  for (const int error : {EIO, EINTR}) {
+    static int injected;
+    injected = error;
+    calls = 0;
+    env.calls.pread = [](int descriptor, void* bytes, size_t count, off_t offset) {
+      if (++calls == 2) return errno = injected, ssize_t{-1};
+      return pread(descriptor, bytes, count, offset);
+    };
+    Database database("d", 1);
+    addEmployeeTable(database);
+    if (error == EINTR) {
+      EXPECT_TRUE(loadDatabase(database, dir.file("in"), env));
+      EXPECT_EQ(database.tableByName("employee").recordCount(), 2000);
+    } else {
+      EXPECT_WIN_CODE(loadDatabase(database, dir.file("in"), env), 101);
+      EXPECT_EQ(database.tableByName("employee").recordCount(), 0);
+    }
+  }
 }
 
 }  // namespace
