@@ -64,7 +64,8 @@ void NameIndex::add(int index, std::string_view name) {
   Entry entry{found < 0 ? std::string(name) : std::string(), hash, index};
   std::vector<int> grown;
   if (found < 0) {
-    entries.reserve(entries.size() + 1);
+    // Geometric, so that adding n names moves each entry O(1) times on average.
+    if (entries.size() == entries.capacity()) entries.reserve(entries.size() * 2 + 1);
     if ((entries.size() + 1) * 2 > buckets.size()) grown.assign(buckets.size() * 2, -1);
   }
   std::string copy(name);

@@ -85,17 +85,22 @@ int Table::addRecord(int position) {
   } else {
     slot = records.getCount();
     // Every child table gets a list for the new slot, so the one-list-per-slot invariant holds
-    // even when linking below fails. All the memory is had first: a failed allocation leaves
-    // the table as it was, with its temporary record.
+    // even when linking below fails; a list left at the slot by clearRecords is used again, so
+    // clearing and refilling a table keeps its memory flat (#10). All the memory is had first:
+    // a failed allocation leaves the table as it was, with its temporary record.
     std::vector<std::unique_ptr<ChildList>> lists;
     lists.reserve(static_cast<size_t>(childLinks.getCount()));
     for (int k = 0; k < childLinks.getCount(); ++k) {
+      OwnedArray<ChildList>& slotLists = childLinks.at(k)->getLists();
+      if (slotLists.getCount() > slot) continue;
       lists.push_back(std::make_unique<ChildList>());
-      childLinks.at(k)->getLists().reserve(1);
+      slotLists.reserve(1);
     }
     records.reserve(1);
+    size_t made = 0;
     for (int k = 0; k < childLinks.getCount(); ++k) {
-      childLinks.at(k)->getLists().append(std::move(lists[static_cast<size_t>(k)]));
+      OwnedArray<ChildList>& slotLists = childLinks.at(k)->getLists();
+      if (slotLists.getCount() <= slot) slotLists.append(std::move(lists[made++]));
     }
     records.append(std::move(temporaryRecord));
   }
