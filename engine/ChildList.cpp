@@ -13,8 +13,8 @@ constexpr int kScanLimit = 32;
 }  // namespace
 
 // Open addressing from record to the first and last position holding it, and per position the
-// next one holding the same record. Sized for the list's capacity when built, so appends up to
-// that capacity never need memory; a record whose entries are all gone keeps its bucket.
+// next one holding the same record. Sized when built for twice the positions in use, so the
+// appends up to there never need memory; a record whose entries are all gone keeps its bucket.
 struct ChildList::PositionIndex {
   struct Bucket {
     int record;  // kHole for a free bucket
@@ -53,6 +53,7 @@ void ChildList::append(int record) {
   if (entries.getCount() == entries.getCapacity() && dead > 0 && dead * 2 >= entries.getCount()) {
     squeeze();  // reuse the space of removed entries once they are half the list
   }
+  if (getCount() > 0 && entries.at(entries.getCount() - 1) >= record) ascending = false;
   entries.append(record);
   const int position = entries.getCount() - 1;
   if (!index) return;
@@ -77,8 +78,19 @@ void ChildList::removeFirst(int record) {
 }
 
 int ChildList::findFirst(int record) {
+  if (getCount() == 0) return -1;
+  // The two ends need no index: the front entry is always the first occurrence, the back one
+  // is when the list holds every record once (appended in ascending order, as loads and builds
+  // do).
+  if (entries.at(head) == record) return head;
+  const int back = entries.getCount() - 1;
+  if (ascending && entries.at(back) == record) return back;
   if (!index && getCount() > kScanLimit) {
-    const int positions = entries.getCapacity();
+    // Room for the positions in use and as many appends again, but no more: sized by the
+    // capacity, a list emptied from a million entries would rebuild a million-entry index at
+    // every squeeze.
+    const int positions =
+        entries.getCount() > INT_MAX / 2 ? entries.getCount() : entries.getCount() * 2;
     size_t size = 16;
     while (size < static_cast<size_t>(positions) * 2) size *= 2;
     auto built = std::unique_ptr<PositionIndex>(new (std::nothrow) PositionIndex);
@@ -119,6 +131,12 @@ void ChildList::removeAt(int position) {
       ++head;
       --holes;
     }
+  } else if (position == entries.getCount() - 1) {
+    entries.truncate(position);  // the back entry goes, and the holes before it
+    while (entries.getCount() > head && entries.at(entries.getCount() - 1) == kHole) {
+      entries.truncate(entries.getCount() - 1);
+      --holes;
+    }
   } else {
     entries.set(position, kHole);
     ++holes;
@@ -147,6 +165,7 @@ void ChildList::squeeze() const {
 
 void ChildList::clear() {
   entries.clear();
+  ascending = true;
   head = 0;
   holes = 0;
   firstHole = INT_MAX;

@@ -47,7 +47,8 @@ class ChildList {
   mutable IntArray entries;  // kHole marks a removed entry behind head
   mutable int head = 0;
   mutable int holes = 0;
-  mutable int firstHole = INT_MAX;               // no hole before this position
+  mutable int firstHole = INT_MAX;  // no hole before this position
+  bool ascending = true;            // each entry greater than the one before it: no record twice
   mutable std::unique_ptr<PositionIndex> index;  // null until a long list loses a middle entry
 };
 
