@@ -103,13 +103,10 @@ class StringValue final : public FieldValue {
 inline void StringValue::setText(std::string_view content) {
   const size_t length = content.size();
   if (length <= kInlineLength) {
-    if (!isInline()) {
-      char* old = outOfLine();
-      memmove(cell, content.data(), length);  // before the free: the content may be the old text
-      delete[] old;
-    } else {
-      memmove(cell, content.data(), length);
-    }
+    char* old = isInline() ? nullptr : outOfLine();
+    // Before the free: the content may be the old text. An empty view may have no data at all.
+    if (length > 0) memmove(cell, content.data(), length);
+    delete[] old;
     setInlineLength(length);
     return;
   }
