@@ -369,7 +369,7 @@ HRESULT ComponentObject::GetStringAt(int32_t table, int32_t record, int32_t fiel
                                      const char** value) {
   return guardCall([&] {
     requireNonNull(value);
-    *value = toText(workspace.getStringAt(table, record, field));
+    *value = workspace.getStringAt(table, record, field).data();  // NUL-terminated
   });
 }
 
@@ -377,7 +377,7 @@ HRESULT ComponentObject::GetString(const char* table, int32_t record, const char
                                    const char** value) {
   return guardCall({table, field}, [&] {
     requireNonNull(table, field, value);
-    *value = toText(workspace.getString(table, record, field));
+    *value = workspace.getString(table, record, field).data();  // NUL-terminated
   });
 }
 

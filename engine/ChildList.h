@@ -1,22 +1,34 @@
 // ChildList and ChildTableLinks: which child records refer to each record of a parent table.
 #pragma once
 
+#include <limits.h>
+
+#include <memory>
+
 #include "engine/IntArray.h"
 #include "engine/OwnedArray.h"
 
 namespace velmora {
 
 // Record indices of one child table that refer to one parent record, in the order the links
-// were made; an index occurs once per relation field that names the parent. Removing the front
-// entry only advances `head`, so a cascade that empties a long list from the front stays linear.
+// were made; an index occurs once per relation field that names the parent. Removing any entry
+// costs O(1) amortised wherever it sits: one removed from the front only advances `head`, one
+// further in leaves a hole, and the holes are squeezed out once they are half the list or a
+// position behind the first hole is read. A long list that loses an entry from the middle gets
+// an index from record to positions, so finding the entry costs no scan; the index is dropped
+// whenever positions move and rebuilt at the next such removal, and an index that cannot be had
+// for want of memory is simply not used. Not thread-safe, not even for reads: a read may squeeze.
 class ChildList {
  public:
-  ChildList() : entries(1) {}
+  ChildList();
+  ~ChildList();
+  ChildList(const ChildList&) = delete;
+  ChildList& operator=(const ChildList&) = delete;
 
   void append(int record);
   // Room for `more` appends, so that they cannot fail.
-  void reserve(int more) { entries.reserve(more); }
-  int getCount() const { return entries.getCount() - head; }
+  void reserve(int more);
+  int getCount() const { return entries.getCount() - head - holes; }
   // Code 14 outside [0, count).
   int at(int n) const;
   // Removes the first occurrence of record; nothing when it is absent.
@@ -25,8 +37,19 @@ class ChildList {
   void clear();
 
  private:
-  IntArray entries;
-  int head = 0;
+  struct PositionIndex;
+
+  int findFirst(int record);
+  void removeAt(int position);
+  // Moves the live entries to the front, dropping head and holes (and the index). Cannot fail.
+  void squeeze() const;
+
+  mutable IntArray entries;  // kHole marks a removed entry behind head
+  mutable int head = 0;
+  mutable int holes = 0;
+  mutable int firstHole = INT_MAX;  // no hole before this position
+  bool ascending = true;            // each entry greater than the one before it: no record twice
+  mutable std::unique_ptr<PositionIndex> index;  // null until a long list loses a middle entry
 };
 
 // One child list per record slot of the parent table, for one registered child table.

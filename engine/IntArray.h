@@ -35,6 +35,17 @@ class IntArray {
     return items[i];
   }
 
+  // Overwrites entry i; code 14 outside [0, count).
+  void set(int i, int value) {
+    if (i < 0 || i >= count) throwError(kIndexOutOfRange);
+    items[i] = value;
+  }
+
+  // Keeps the first n entries; nothing unless 0 <= n < count. The capacity stays.
+  void truncate(int n) {
+    if (n >= 0 && n < count) count = n;
+  }
+
   // Removes entry i; the later entries move down by one. Code 14 outside [0, count).
   void removeAt(int i) {
     if (i < 0 || i >= count) throwError(kIndexOutOfRange);

@@ -13,11 +13,7 @@ constexpr size_t kInitialBuckets = 8;  // a power of two; kept at least twice th
 constexpr size_t kLinearScanLimit = 8;
 
 bool sameBytes(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
+  return a.size() == b.size() && (a.empty() || memcmp(a.data(), b.data(), a.size()) == 0);
 }
 
 // Names are short and looked up on every by-name call, so the hash reads the bytes a word at a
@@ -64,7 +60,8 @@ void NameIndex::add(int index, std::string_view name) {
   Entry entry{found < 0 ? std::string(name) : std::string(), hash, index};
   std::vector<int> grown;
   if (found < 0) {
-    entries.reserve(entries.size() + 1);
+    // Geometric, so that adding n names moves each entry O(1) times on average.
+    if (entries.size() == entries.capacity()) entries.reserve(entries.size() * 2 + 1);
     if ((entries.size() + 1) * 2 > buckets.size()) grown.assign(buckets.size() * 2, -1);
   }
   std::string copy(name);

@@ -26,12 +26,12 @@ RecordLayout::RecordLayout(const TableDefinition& definition)
       next += static_cast<int>(sizeof(int));
     }
   }
-  next = alignUp(next, static_cast<int>(alignof(std::string)));
+  static_assert(alignof(StringValue) == 1, "a text cell needs no padding before it");
   for (int field = 0; field < definition.fieldCount(); ++field) {
     if (definition.fieldType(field) == FieldType::String) {
       offsets[field] = next;
       textOffsets.push_back(next);
-      next += static_cast<int>(sizeof(std::string));
+      next += static_cast<int>(sizeof(StringValue));
     }
   }
   size = static_cast<size_t>(alignUp(next < 8 ? 8 : next, 8));

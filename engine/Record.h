@@ -15,7 +15,7 @@ namespace velmora {
 class TableDefinition;
 
 // Where each field's value sits in a record of one table. Int, Long and Relation values are
-// 32-bit ints packed after a 4-byte header, String values std::string objects after them; a
+// 32-bit ints packed after a 4-byte header, String values 12-byte text cells after them; a
 // field whose type code is none of the four holds nothing. Made once per table from its frozen
 // definition; every record of the table shares it.
 class RecordLayout {
@@ -41,7 +41,7 @@ class RecordLayout {
 // Offsets given to the accessors come from the record's layout. Not thread-safe.
 class Record {
  public:
-  // Builds a record in a block of layout.getSize() bytes, aligned for std::string.
+  // Builds a record in a block of layout.getSize() bytes, aligned for int.
   static Record* construct(void* block, const RecordLayout& layout);
   // Destroys the values; the block can be reused afterwards.
   static void destroy(Record* record, const RecordLayout& layout);
@@ -62,7 +62,8 @@ class Record {
 
   int getNumber(int offset) const { return value<NumberValue>(offset).getValue(); }
   void setNumber(int offset, int number) { value<NumberValue>(offset).setValue(number); }
-  const std::string& getText(int offset) const { return value<StringValue>(offset).getText(); }
+  // NUL-terminated; lives until the value is replaced or the record destroyed.
+  std::string_view getText(int offset) const { return value<StringValue>(offset).getText(); }
   void setText(int offset, std::string_view text) { value<StringValue>(offset).setText(text); }
 
   // Set while a cascading delete is removing this record, so reference cycles terminate.

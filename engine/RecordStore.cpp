@@ -24,10 +24,11 @@ namespace velmora {
 
 namespace {
 
-// The first block holds a few records; each further block doubles, up to about 1 MiB, so a
-// small table stays small and a large one costs one allocation per MiB.
+// The first block holds a few records; each further block doubles, up to 64 KiB, so a small
+// table stays small, a large one costs one allocation per 64 KiB and the unused end of the
+// newest block stays small beside the records.
 constexpr size_t kFirstBlockRecords = 16;
-constexpr size_t kLargestBlockBytes = size_t{1} << 20;
+constexpr size_t kLargestBlockBytes = size_t{64} << 10;
 
 // Under AddressSanitizer a record given back is poisoned until it is handed out again, so a use
 // after delete is still reported although the memory stays in the store.

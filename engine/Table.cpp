@@ -1,5 +1,7 @@
 #include "engine/Table.h"
 
+#include <assert.h>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -85,17 +87,22 @@ int Table::addRecord(int position) {
   } else {
     slot = records.getCount();
     // Every child table gets a list for the new slot, so the one-list-per-slot invariant holds
-    // even when linking below fails. All the memory is had first: a failed allocation leaves
-    // the table as it was, with its temporary record.
+    // even when linking below fails; a list left at the slot by clearRecords is used again, so
+    // clearing and refilling a table keeps its memory flat (#10). All the memory is had first:
+    // a failed allocation leaves the table as it was, with its temporary record.
     std::vector<std::unique_ptr<ChildList>> lists;
     lists.reserve(static_cast<size_t>(childLinks.getCount()));
     for (int k = 0; k < childLinks.getCount(); ++k) {
+      OwnedArray<ChildList>& slotLists = childLinks.at(k)->getLists();
+      if (slotLists.getCount() > slot) continue;
       lists.push_back(std::make_unique<ChildList>());
-      childLinks.at(k)->getLists().reserve(1);
+      slotLists.reserve(1);
     }
     records.reserve(1);
+    size_t made = 0;
     for (int k = 0; k < childLinks.getCount(); ++k) {
-      childLinks.at(k)->getLists().append(std::move(lists[static_cast<size_t>(k)]));
+      OwnedArray<ChildList>& slotLists = childLinks.at(k)->getLists();
+      if (slotLists.getCount() <= slot) slotLists.append(std::move(lists[made++]));
     }
     records.append(std::move(temporaryRecord));
   }
@@ -159,7 +166,7 @@ int Table::getLong(int record, int field) const {
   return value.record.value<LongValue>(value.offset).getValue();
 }
 
-const std::string& Table::getString(int record, int field) const {
+std::string_view Table::getString(int record, int field) const {
   const StoredValue value = storedValue(record, field, FieldType::String, kNotStringField);
   return value.record.value<StringValue>(value.offset).getText();
 }
@@ -191,14 +198,29 @@ void Table::reserveChildTables(int count) {
 }
 
 void Table::addChildTable(int childTable, std::unique_ptr<ChildTableLinks> links) {
+  assert(childTables.getCount() == 0 || childTables.at(childTables.getCount() - 1) <= childTable);
   childLinks.append(std::move(links));
   childTables.append(childTable);
 }
 
+// Child tables register in the order they are added, and table slots only grow, so the list is
+// sorted (a table with two relation fields naming this one is listed twice in a row): a binary
+// search finds the first registration however many child tables there are.
 int Table::findChildTable(int childTable) const {
-  const int position = childTables.find(childTable);
-  if (position < 0) throwError(kChildTableNotFound);
-  return position;
+  int low = 0;
+  int high = childTables.getCount();
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (childTables.at(middle) < childTable) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  if (low == childTables.getCount() || childTables.at(low) != childTable) {
+    throwError(kChildTableNotFound);
+  }
+  return low;
 }
 
 const ChildList& Table::childList(int parentRecord, int childTable) const {

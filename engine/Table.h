@@ -70,11 +70,11 @@ class Table {
   int recordCount() const { return records.getCount(); }
 
   // Getters. Codes in order: 1 (unknown name), 14 (field out of range), the type's code, 14
-  // (record index outside the slots or an empty slot). The string lives until the record is
-  // replaced, deleted or cleared.
+  // (record index outside the slots or an empty slot). The text is NUL-terminated and lives
+  // until the record is replaced, deleted or cleared.
   int getInt(int record, int field) const;
   int getLong(int record, int field) const;
-  const std::string& getString(int record, int field) const;
+  std::string_view getString(int record, int field) const;
   int getRelation(int record, int field) const;
   int getInt(int record, std::string_view field) const {
     return getInt(record, getDefinition().fieldIndex(field));
@@ -82,7 +82,7 @@ class Table {
   int getLong(int record, std::string_view field) const {
     return getLong(record, getDefinition().fieldIndex(field));
   }
-  const std::string& getString(int record, std::string_view field) const {
+  std::string_view getString(int record, std::string_view field) const {
     return getString(record, getDefinition().fieldIndex(field));
   }
   int getRelation(int record, std::string_view field) const {

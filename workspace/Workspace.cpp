@@ -159,11 +159,11 @@ int Workspace::getLong(std::string_view table, int record, std::string_view fiel
 int Workspace::getLongAt(int table, int record, int field) const {
   return database.tableByIndex(table).getLong(record, field);
 }
-const std::string& Workspace::getString(std::string_view table, int record,
-                                        std::string_view field) const {
+std::string_view Workspace::getString(std::string_view table, int record,
+                                      std::string_view field) const {
   return database.tableByName(table).getString(record, field);
 }
-const std::string& Workspace::getStringAt(int table, int record, int field) const {
+std::string_view Workspace::getStringAt(int table, int record, int field) const {
   return database.tableByIndex(table).getString(record, field);
 }
 int Workspace::getRelation(std::string_view table, int record, std::string_view field) const {

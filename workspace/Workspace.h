@@ -92,8 +92,8 @@ class Workspace {
   int getIntAt(int table, int record, int field) const;
   int getLong(std::string_view table, int record, std::string_view field) const;
   int getLongAt(int table, int record, int field) const;
-  const std::string& getString(std::string_view table, int record, std::string_view field) const;
-  const std::string& getStringAt(int table, int record, int field) const;
+  std::string_view getString(std::string_view table, int record, std::string_view field) const;
+  std::string_view getStringAt(int table, int record, int field) const;
   int getRelation(std::string_view table, int record, std::string_view field) const;
   int getRelationAt(int table, int record, int field) const;
   int getChildCount(std::string_view table, int record, std::string_view childTable) const;

@@ -133,7 +133,7 @@ void DatabaseWriter::write(MarkupOutput& out) const {
             out.append(column.close);
             break;
           case FieldType::String: {
-            const std::string& text = record->getText(column.offset);
+            const std::string_view text = record->getText(column.offset);
             if (text.empty()) {
               out.append(column.empty);
             } else {

@@ -1,3 +1,9 @@
+#include <malloc.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "engine/Database.h"
@@ -209,4 +215,83 @@ TEST(RenumberingTest, ClosesGapsLeftByDeletedRecords) {
   EXPECT_EQ(afterDelete.getMapCount(), 1);
   EXPECT_EQ(afterDelete.mapOf(0).tableIndex, -1);
   EXPECT_WIN_CODE(afterDelete.renumber("employee", 0), 14);
+}
+
+// Removal in any order from long lists, with duplicates and reads in between, against a plain
+// vector that removes the first occurrence.
+TEST(ChildListTest, RemovesFirstOccurrencesInAnyOrder) {
+  struct Case {
+    int length;
+    int duplicateEvery;  // every k-th record is appended a second time; 0 for none
+    int order;           // 0 oldest first, 1 newest first, 2 shuffled, 3 every other then rest
+    int readEvery;       // a full read-back every k removals; 0 for none
+  };
+  const Case cases[] = {{40, 0, 0, 7},   {40, 0, 1, 7},   {500, 0, 2, 0}, {500, 3, 2, 13},
+                        {500, 5, 3, 31}, {1000, 0, 1, 0}, {300, 2, 2, 1}, {33, 1, 3, 1}};
+  for (const Case& test : cases) {
+    SCOPED_TRACE(::testing::Message() << test.length << "/" << test.duplicateEvery << "/"
+                                      << test.order << "/" << test.readEvery);
+    ChildList list;
+    std::vector<int> model;
+    for (int r = 0; r < test.length; ++r) {
+      list.append(r);
+      model.push_back(r);
+      if (test.duplicateEvery > 0 && r % test.duplicateEvery == 0) {
+        list.append(r);
+        model.push_back(r);
+      }
+    }
+    std::vector<int> removals = model;
+    if (test.order == 1) std::reverse(removals.begin(), removals.end());
+    if (test.order == 2) std::shuffle(removals.begin(), removals.end(), std::mt19937(test.length));
+    if (test.order == 3) {
+      std::stable_partition(removals.begin(), removals.end(), [](int r) { return r % 2 == 0; });
+    }
+    for (size_t k = 0; k < removals.size(); ++k) {
+      list.removeFirst(removals[k]);
+      model.erase(std::find(model.begin(), model.end(), removals[k]));
+      if (k % 5 == 0) {  // an append in between, taken out again right away
+        list.append(test.length + 1);
+        list.removeFirst(test.length + 1);
+      }
+      ASSERT_EQ(list.getCount(), static_cast<int>(model.size()));
+      if (test.readEvery > 0 && k % test.readEvery == 0) {
+        for (size_t n = 0; n < model.size(); ++n) ASSERT_EQ(list.at(static_cast<int>(n)), model[n]);
+      }
+    }
+    list.removeFirst(0);  // absent: nothing
+    EXPECT_EQ(list.getCount(), 0);
+  }
+}
+
+// Clearing and refilling a parent and a child table must reuse the child lists the cleared
+// records left, not append more (#10).
+TEST(RelationMemoryTest, ClearAndRefillKeepsHeapFlat) {
+  Database database("velmora", 1);
+  const int p = addTestTable(database, "P", {{"v", FieldType::Int, ""}});
+  const int c =
+      addTestTable(database, "C", {{"v", FieldType::Int, ""}, {"p", FieldType::Relation, "P"}});
+  constexpr int kRecords = 100000;
+  auto refill = [&] {
+    database.clearAllRecords();
+    Table& parent = database.tableByIndex(p);
+    Table& child = database.tableByIndex(c);
+    for (int r = 0; r < kRecords; ++r) {
+      parent.createTemporaryRecord();
+      parent.addRecord(-1);
+    }
+    for (int r = 0; r < kRecords; ++r) {
+      child.createTemporaryRecord();
+      child.setRelation("p", (r * 7) % kRecords);
+      child.addRecord(-1);
+    }
+  };
+  refill();
+  const size_t afterOne = mallinfo2().uordblks;
+  if (afterOne == 0) GTEST_SKIP() << "no heap statistics under this allocator";
+  for (int k = 1; k < 20; ++k) refill();
+  EXPECT_LE(static_cast<double>(mallinfo2().uordblks), 1.1 * static_cast<double>(afterOne));
+  EXPECT_EQ(database.tableByIndex(p).childCount(7, c), 1);
+  EXPECT_EQ(database.tableByIndex(p).childRecord(7, c, 0), 1);
+  EXPECT_WIN_CODE(database.tableByIndex(p).childCount(kRecords, c), 14);
 }

@@ -190,3 +190,25 @@ TEST(FieldValueTest, ValuesGiveTheTextTheWriterSaves) {
   text.clear();
   EXPECT_EQ(text.getText(), "");
 }
+
+// Every change of length across the inline limit, also from the value's own text: the text and
+// its closing NUL survive each.
+TEST(FieldValueTest, TextMovesBetweenCellAndHeap) {
+  const size_t lengths[] = {0,  1, StringValue::kInlineLength, StringValue::kInlineLength + 1,
+                            40, 7};
+  for (const size_t from : lengths) {
+    for (const size_t to : lengths) {
+      StringValue text;
+      const std::string before(from, 'a');
+      const std::string after(to, static_cast<char>('\xFF'));
+      text.setText(before);
+      EXPECT_EQ(text.getText(), before);
+      text.setText(after);
+      EXPECT_EQ(text.getText(), after) << from << " to " << to;
+      EXPECT_EQ(text.getText().data()[to], '\0');
+      text.setText(text.getText().substr(to / 2));  // from its own bytes
+      EXPECT_EQ(text.getText(), after.substr(to / 2)) << from << " to " << to;
+      EXPECT_EQ(text.getText().data()[to - to / 2], '\0');
+    }
+  }
+}

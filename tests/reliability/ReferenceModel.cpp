@@ -202,9 +202,12 @@ int ReferenceModel::addRecord(ModelTable& table, int position) {
   if (replaces) {
     table.records[slot] = std::move(temporary);
   } else {
-    // Every child table's links get the new slot's list before the record is linked.
-    for (auto& lists : table.childLinks) lists.emplace_back();
+    // Every child table's links get the new slot's list before the record is linked, unless a
+    // list cleared with the records is still there for it.
     slot = static_cast<int>(table.records.size());
+    for (auto& lists : table.childLinks) {
+      if (static_cast<int>(lists.size()) <= slot) lists.emplace_back();
+    }
     table.records.push_back(std::move(temporary));
   }
   table.temporary.reset();

@@ -33,7 +33,8 @@ class XmlLoaderTest : public TempDirTest {
   std::string loaded() const {
     std::string out;
     for (int r = 0; r < employees.recordCount(); ++r) {
-      out += employees.getString(r, "name") + "," + employees.getString(r, "surname") + "," +
+      out += std::string(employees.getString(r, "name")) + "," +
+             std::string(employees.getString(r, "surname")) + "," +
              std::to_string(employees.getInt(r, "age")) + ";";
     }
     return out;

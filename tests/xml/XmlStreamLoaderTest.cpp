@@ -97,7 +97,7 @@ std::string value(const Table& table, int record, int field) {
     case FieldType::Long:
       return std::to_string(table.getLong(record, field));
     case FieldType::String:
-      return "'" + table.getString(record, field) + "'";
+      return "'" + std::string(table.getString(record, field)) + "'";
     case FieldType::Relation:
       return "r" + std::to_string(table.getRelation(record, field));
     default:
