@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/Database.h"
+#include "engine/RecordRenumbering.h"
 
 using namespace velmora;
 
@@ -159,7 +160,7 @@ void BM_EngineDeletedSlotsRefill(benchmark::State& state) {
     Table& child = database->tableByIndex(1);
     state.ResumeTiming();
     for (int r = 0; r < n; r += 2) child.deleteRecord(r);
-    benchmark::DoNotOptimize(database->buildRenumbering().getMapCount());
+    benchmark::DoNotOptimize(RecordRenumbering(*database).getMapCount());
     database->clearAllRecords();
     database->tableByIndex(0).createTemporaryRecord();
     database->tableByIndex(0).addRecord(-1);

@@ -233,7 +233,7 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
         rows.emplace_back();
         for (int f = 0; f < fieldCount; ++f) {
           if (definition.fieldType(f) == FieldType::String) {
-            rows.back().push_back(table.getString(r, f));
+            rows.back().emplace_back(table.getString(r, f));
           } else {
             const size_t mark = out.size();
             appendValue(r, f, false);
