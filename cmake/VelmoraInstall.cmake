@@ -11,9 +11,6 @@ include(CMakePackageConfigHelpers)
 
 set_target_properties(velmora_client PROPERTIES EXPORT_NAME client)
 set_target_properties(velmora_platform PROPERTIES EXPORT_NAME platform)
-# The platform's headers are internal: only the build tree sees them.
-set_property(TARGET velmora_platform PROPERTY INTERFACE_INCLUDE_DIRECTORIES
-  "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>" "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>")
 set_target_properties(velmora_warnings PROPERTIES EXPORT_NAME warnings)
 
 install(TARGETS velmoracom LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
