@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -26,6 +27,7 @@
 #include "tools/velmora/Csv.h"
 #include "tools/velmora/DatabaseFile.h"
 #include "tools/velmora/TextOutput.h"
+#include "xml/NameRule.h"
 
 namespace velmora {
 
@@ -119,7 +121,7 @@ int schema(const std::vector<std::string>& arguments) {
   std::string out;
   for (const TableSchema& table : loaded.schema.tables) {
     out += "table " + table.name + "\n";
-    for (const FieldSchema& field : table.fields) {
+    for (const SchemaField& field : table.fields) {
       out += "  " + field.name + " ";
       if (!loaded.schema.hasSchema) {
         out += "(inferred)\n";
@@ -406,19 +408,16 @@ int importRows(const std::vector<std::string>& arguments) {
 
 // ---- create
 
-// A name the file can hold and read back: the reader takes a tag's name as its run of ASCII
-// letters, digits and "_", so any other byte would be lost or misread.
-bool isStorableName(const std::string& name) {
-  if (name.empty()) return false;
-  for (const char c : name) {
-    const bool letterOrDigit =
-        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (!letterOrDigit && c != '_') return false;
-  }
-  return true;
-}
-
+// A name the library writes (isWritableName) may still not read back as itself: the reader
+// takes a tag's name as its run of ASCII letters, digits and "_", so the tool keeps to those.
 std::string nameProblem(const std::string& what, const std::string& name) {
+  if (!isWritableName(name)) {
+    return what + " name " + quoted(name) + " cannot be stored: " + kNameNotWritable.message;
+  }
+  const bool storable = std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  });
+  if (storable) return "";
   return what + " name " + quoted(name) +
          " cannot be stored: names are ASCII letters, digits and \"_\", at least one";
 }
@@ -426,7 +425,8 @@ std::string nameProblem(const std::string& what, const std::string& name) {
 int createTable(const std::vector<std::string>& arguments) {
   const std::string& path = arguments[0];
   const std::string& tableName = arguments[1];
-  if (!isStorableName(tableName)) throw UsageError{nameProblem("table", tableName)};
+  if (const std::string problem = nameProblem("table", tableName); !problem.empty())
+    throw UsageError{problem};
   auto definition = std::make_unique<TableDefinition>();
   std::vector<std::string> fieldNames;
   std::vector<std::string> targets;
@@ -440,7 +440,8 @@ int createTable(const std::vector<std::string>& arguments) {
     const std::string typeText = spec.substr(
         colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
     const std::string target = second == std::string::npos ? "" : spec.substr(second + 1);
-    if (!isStorableName(name)) throw UsageError{nameProblem("field", name)};
+    if (const std::string problem = nameProblem("field", name); !problem.empty())
+      throw UsageError{problem};
     for (const std::string& seen : fieldNames) {
       if (seen == name) throw UsageError{"field " + quoted(name) + " named twice"};
     }
