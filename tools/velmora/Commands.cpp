@@ -265,7 +265,7 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
 
 // Sets one CSV cell into the temporary record; throws CommandError (without position) when the
 // cell cannot be the field's value.
-void setCell(const Database& database, Table& table, int field, const std::string& cell) {
+void setCell(const Database& database, Table& table, int field, std::string_view cell) {
   const TableDefinition& definition = table.getDefinition();
   const int type = definition.fieldType(field);
   if (type == FieldType::String) {
@@ -367,7 +367,8 @@ int importRows(const std::vector<std::string>& arguments) {
     while (reader.next(record)) {
       if (!haveHeader) {
         haveHeader = true;
-        for (const std::string& name : record.fields) {
+        for (size_t c = 0; c < record.size(); ++c) {
+          const std::string_view name = record[c];
           const int field = findField(definition, name);
           if (field < 0)
             failAt(record.line,
@@ -379,14 +380,14 @@ int importRows(const std::vector<std::string>& arguments) {
         }
         continue;
       }
-      if (record.fields.size() != columns.size()) {
-        failAt(record.line, std::to_string(record.fields.size()) + " fields where the header has " +
+      if (record.size() != columns.size()) {
+        failAt(record.line, std::to_string(record.size()) + " fields where the header has " +
                                 std::to_string(columns.size()));
       }
       try {
         table.createTemporaryRecord();
         for (size_t c = 0; c < columns.size(); ++c) {
-          setCell(*loaded.database, table, columns[c], record.fields[c]);
+          setCell(*loaded.database, table, columns[c], record[c]);
         }
         table.addRecord(-1);
       } catch (const CommandError& e) {
