@@ -15,12 +15,7 @@
 #include <memory>
 #include <string_view>
 
-#if __has_include("velmora/Version.h")
 #include "velmora/Version.h"
-#endif
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "1.0.0"  // until the generated version header is part of the build
-#endif
 
 #include "engine/Errors.h"
 #include "engine/FieldValue.h"
