@@ -59,7 +59,8 @@ class VelmoraTest(unittest.TestCase):
             (['info', '--verbose', 'x.xml'], 2, 'err', 'unknown option'),
             (['export', '--format', 'xml', 'x.xml', 't'], 2, 'err', 'unknown format'),
             (['info'], 2, 'err', 'usage: velmora info'),
-            (['create', 'x.xml', 'bad/name', 'a:Int'], 2, 'err', 'cannot be stored'),
+            (['create', 'x.xml', 'bad/name', 'a:Int'], 2, 'err', 'cannot be written to a file'),
+            (['create', 'x.xml', 't', 'first name:Int'], 2, 'err', 'names are ASCII letters'),
             (['create', 'x.xml', 't', 'a:Float'], 2, 'err', 'unknown type'),
             (['info', 'missing.xml'], 1, 'err', 'missing.xml: No such file or directory'),
         ]
@@ -82,6 +83,14 @@ class VelmoraTest(unittest.TestCase):
         source = io.StringIO(newline='')
         csv.writer(source).writerows(rows)
         self.ok('import', db, 'employee', '-', stdin=source.getvalue().encode())
+
+        with open(db, 'rb') as f:
+            self.assertIn(b'<info><name>velmora</name><version>1</version><schema><table><name>dept</name>'
+                          b'<field><name>title</name><type>String</type></field></table><table>'
+                          b'<name>employee</name><field><name>name</name><type>String</type></field>'
+                          b'<field><name>age</name><type>Int</type></field><field><name>dept</name>'
+                          b'<type>Relation</type><target>dept</target></field><field><name>pay</name>'
+                          b'<type>Long</type></field></table></schema></info>', f.read())
 
         exported = list(csv.reader(io.StringIO(self.ok('export', db, 'employee'), newline='')))
         self.assertEqual(exported, rows)
