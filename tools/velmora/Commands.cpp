@@ -162,23 +162,17 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
     key.push_back(':');
     jsonKeys.push_back(std::move(key));
   }
+  std::vector<int> types;
+  for (int f = 0; f < fieldCount; ++f) types.push_back(definition.fieldType(f));
   long long replaced = 0;
-  const auto appendValue = [&](int r, int f, bool quote) -> std::string_view {
-    switch (definition.fieldType(f)) {
-      case FieldType::Int:
-      case FieldType::Long:
-      case FieldType::Relation: {
-        const int value = definition.fieldType(f) == FieldType::Int    ? table.getInt(r, f)
-                          : definition.fieldType(f) == FieldType::Long ? table.getLong(r, f)
-                                                                       : table.getRelation(r, f);
-        if (quote && !typed) out.push_back('"');
-        appendNumber(value, out);
-        if (quote && !typed) out.push_back('"');
-        return {};
-      }
-      default:
-        return table.getString(r, f);
-    }
+  // A field of a number type: JSON quotes it (quote) when the file has no schema to say so.
+  const auto appendNumberField = [&](int r, int f, bool quote) {
+    const int value = types[f] == FieldType::Int    ? table.getInt(r, f)
+                      : types[f] == FieldType::Long ? table.getLong(r, f)
+                                                    : table.getRelation(r, f);
+    if (quote && !typed) out.push_back('"');
+    appendNumber(value, out);
+    if (quote && !typed) out.push_back('"');
   };
 
   std::vector<std::vector<std::string>> rows;
@@ -202,10 +196,10 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
       case Format::Csv:
         for (int f = 0; f < fieldCount; ++f) {
           if (f > 0) out.push_back(',');
-          if (definition.fieldType(f) == FieldType::String) {
+          if (types[f] == FieldType::String) {
             appendCsvField(table.getString(r, f), out);
           } else {
-            appendValue(r, f, false);
+            appendNumberField(r, f, false);
           }
         }
         out.append("\r\n");
@@ -217,10 +211,10 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
         for (int f = 0; f < fieldCount; ++f) {
           if (f > 0) out.push_back(',');
           out.append(jsonKeys[f]);
-          if (definition.fieldType(f) == FieldType::String) {
+          if (types[f] == FieldType::String) {
             replaced += appendJsonString(table.getString(r, f), out);
           } else {
-            appendValue(r, f, true);
+            appendNumberField(r, f, true);
           }
         }
         out.push_back('}');
@@ -229,11 +223,11 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
       case Format::Table:
         rows.emplace_back();
         for (int f = 0; f < fieldCount; ++f) {
-          if (definition.fieldType(f) == FieldType::String) {
+          if (types[f] == FieldType::String) {
             rows.back().emplace_back(table.getString(r, f));
           } else {
             const size_t mark = out.size();
-            appendValue(r, f, false);
+            appendNumberField(r, f, false);
             rows.back().push_back(out.substr(mark));
             out.resize(mark);
           }

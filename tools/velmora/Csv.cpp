@@ -1,6 +1,7 @@
 // CSV reading and writing.
 #include "tools/velmora/Csv.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velmora {
@@ -129,7 +130,10 @@ void CsvReader::fail(const char* message) {
 }
 
 void appendCsvField(std::string_view value, std::string& out) {
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+  const bool plain = std::none_of(value.begin(), value.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (plain) {
     out.append(value);
     return;
   }
