@@ -305,8 +305,15 @@ SchemaDescription describeFile(const std::string& path) {
 std::unique_ptr<Database> buildDatabase(const std::string& path, const SchemaDescription& schema) {
   auto database = std::make_unique<Database>(schema.databaseName, 1);
   for (const TableSchema& table : schema.tables) {
+    // The engine keeps a repeated name, but only the first of them can be reached by name.
+    if (findTable(*database, table.name) >= 0)
+      throw CommandError(path + ": table " + quoted(table.name) + " described twice");
     auto definition = std::make_unique<TableDefinition>();
     for (const SchemaField& field : table.fields) {
+      if (findField(*definition, field.name) >= 0) {
+        throw CommandError(path + ": table " + quoted(table.name) + ": field " +
+                           quoted(field.name) + " described twice");
+      }
       if (field.type == FieldType::Relation) {
         if (findTable(*database, field.target) < 0 && field.target != table.name) {
           throw CommandError(path + ": table " + quoted(table.name) + ": relation " +
