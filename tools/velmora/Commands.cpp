@@ -286,9 +286,10 @@ void setCell(const Database& database, Table& table, int field, std::string_view
   }
 }
 
-class InputFile {
+// The CSV input: a file, or standard input for "-". The library's InputFile cannot read a pipe.
+class CsvInput {
  public:
-  explicit InputFile(const std::string& path) : name(path) {
+  explicit CsvInput(const std::string& path) : name(path) {
     if (path == "-") {
       descriptor = STDIN_FILENO;
       return;
@@ -297,11 +298,11 @@ class InputFile {
     owned = descriptor >= 0;
     if (descriptor < 0) throw CommandError(path + ": " + strerror(errno));
   }
-  ~InputFile() {
+  ~CsvInput() {
     if (owned) ::close(descriptor);
   }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
+  CsvInput(const CsvInput&) = delete;
+  CsvInput& operator=(const CsvInput&) = delete;
   // Reads the next piece into buffer; empty at the end.
   std::string_view read(std::string& buffer) {
     buffer.resize(size_t{1} << 20);
@@ -334,7 +335,7 @@ int importRows(const std::vector<std::string>& arguments) {
     throw CommandError(shownCsv + ":" + std::to_string(line) + ": " + message);
   };
 
-  InputFile input(csvPath);
+  CsvInput input(csvPath);
   ProgressLine progress("importing", csvPath == "-" ? 0 : fileSize(csvPath));
   CsvReader reader;
   CsvReader::Record record;
