@@ -208,12 +208,13 @@ class RecordScan {
     if (current < tables.size() && tables[current].name == name) return tables[current];
     const auto found = std::find_if(tables.begin(), tables.end(),
                                     [&](const TableSchema& t) { return t.name == name; });
-    if (found == tables.end()) {
+    if (found != tables.end()) {
+      current = static_cast<size_t>(found - tables.begin());
+    } else {
       if (!infer) find(offset, "unknown table " + quoted(name));
+      current = tables.size();
       tables.push_back({std::string(name), {}, 0});
     }
-    current =
-        found == tables.end() ? tables.size() - 1 : static_cast<size_t>(found - tables.begin());
     return tables[current];
   }
 
