@@ -26,7 +26,8 @@ Outcome readAll(std::string_view input, size_t piece) {
   CsvReader::Record record;
   const auto drain = [&] {
     while (reader.next(record)) {
-      outcome.records.push_back(record.fields);
+      outcome.records.emplace_back();
+      for (size_t f = 0; f < record.size(); ++f) outcome.records.back().emplace_back(record[f]);
       outcome.lines.push_back(record.line);
     }
   };

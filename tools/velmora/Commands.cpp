@@ -8,24 +8,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string_view>
 
-#if __has_include("velmora/Version.h")
 #include "velmora/Version.h"
-#endif
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "1.0.0"  // until the generated version header is part of the build
-#endif
 
 #include "engine/Errors.h"
 #include "engine/FieldValue.h"
 #include "tools/velmora/Csv.h"
 #include "tools/velmora/DatabaseFile.h"
 #include "tools/velmora/TextOutput.h"
+#include "xml/NameRule.h"
 
 namespace velmora {
 
@@ -119,7 +116,7 @@ int schema(const std::vector<std::string>& arguments) {
   std::string out;
   for (const TableSchema& table : loaded.schema.tables) {
     out += "table " + table.name + "\n";
-    for (const FieldSchema& field : table.fields) {
+    for (const SchemaField& field : table.fields) {
       out += "  " + field.name + " ";
       if (!loaded.schema.hasSchema) {
         out += "(inferred)\n";
@@ -165,23 +162,17 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
     key.push_back(':');
     jsonKeys.push_back(std::move(key));
   }
+  std::vector<int> types;
+  for (int f = 0; f < fieldCount; ++f) types.push_back(definition.fieldType(f));
   long long replaced = 0;
-  const auto appendValue = [&](int r, int f, bool quote) -> std::string_view {
-    switch (definition.fieldType(f)) {
-      case FieldType::Int:
-      case FieldType::Long:
-      case FieldType::Relation: {
-        const int value = definition.fieldType(f) == FieldType::Int    ? table.getInt(r, f)
-                          : definition.fieldType(f) == FieldType::Long ? table.getLong(r, f)
-                                                                       : table.getRelation(r, f);
-        if (quote && !typed) out.push_back('"');
-        appendNumber(value, out);
-        if (quote && !typed) out.push_back('"');
-        return {};
-      }
-      default:
-        return table.getString(r, f);
-    }
+  // A field of a number type: JSON quotes it (quote) when the file has no schema to say so.
+  const auto appendNumberField = [&](int r, int f, bool quote) {
+    const int value = types[f] == FieldType::Int    ? table.getInt(r, f)
+                      : types[f] == FieldType::Long ? table.getLong(r, f)
+                                                    : table.getRelation(r, f);
+    if (quote && !typed) out.push_back('"');
+    appendNumber(value, out);
+    if (quote && !typed) out.push_back('"');
   };
 
   std::vector<std::vector<std::string>> rows;
@@ -205,10 +196,10 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
       case Format::Csv:
         for (int f = 0; f < fieldCount; ++f) {
           if (f > 0) out.push_back(',');
-          if (definition.fieldType(f) == FieldType::String) {
+          if (types[f] == FieldType::String) {
             appendCsvField(table.getString(r, f), out);
           } else {
-            appendValue(r, f, false);
+            appendNumberField(r, f, false);
           }
         }
         out.append("\r\n");
@@ -220,10 +211,10 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
         for (int f = 0; f < fieldCount; ++f) {
           if (f > 0) out.push_back(',');
           out.append(jsonKeys[f]);
-          if (definition.fieldType(f) == FieldType::String) {
+          if (types[f] == FieldType::String) {
             replaced += appendJsonString(table.getString(r, f), out);
           } else {
-            appendValue(r, f, true);
+            appendNumberField(r, f, true);
           }
         }
         out.push_back('}');
@@ -232,11 +223,11 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
       case Format::Table:
         rows.emplace_back();
         for (int f = 0; f < fieldCount; ++f) {
-          if (definition.fieldType(f) == FieldType::String) {
+          if (types[f] == FieldType::String) {
             rows.back().emplace_back(table.getString(r, f));
           } else {
             const size_t mark = out.size();
-            appendValue(r, f, false);
+            appendNumberField(r, f, false);
             rows.back().push_back(out.substr(mark));
             out.resize(mark);
           }
@@ -263,7 +254,7 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
 
 // Sets one CSV cell into the temporary record; throws CommandError (without position) when the
 // cell cannot be the field's value.
-void setCell(const Database& database, Table& table, int field, const std::string& cell) {
+void setCell(const Database& database, Table& table, int field, std::string_view cell) {
   const TableDefinition& definition = table.getDefinition();
   const int type = definition.fieldType(field);
   if (type == FieldType::String) {
@@ -295,9 +286,10 @@ void setCell(const Database& database, Table& table, int field, const std::strin
   }
 }
 
-class InputFile {
+// The CSV input: a file, or standard input for "-". The library's InputFile cannot read a pipe.
+class CsvInput {
  public:
-  explicit InputFile(const std::string& path) : name(path) {
+  explicit CsvInput(const std::string& path) : name(path) {
     if (path == "-") {
       descriptor = STDIN_FILENO;
       return;
@@ -306,11 +298,11 @@ class InputFile {
     owned = descriptor >= 0;
     if (descriptor < 0) throw CommandError(path + ": " + strerror(errno));
   }
-  ~InputFile() {
+  ~CsvInput() {
     if (owned) ::close(descriptor);
   }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
+  CsvInput(const CsvInput&) = delete;
+  CsvInput& operator=(const CsvInput&) = delete;
   // Reads the next piece into buffer; empty at the end.
   std::string_view read(std::string& buffer) {
     buffer.resize(size_t{1} << 20);
@@ -343,7 +335,7 @@ int importRows(const std::vector<std::string>& arguments) {
     throw CommandError(shownCsv + ":" + std::to_string(line) + ": " + message);
   };
 
-  InputFile input(csvPath);
+  CsvInput input(csvPath);
   ProgressLine progress("importing", csvPath == "-" ? 0 : fileSize(csvPath));
   CsvReader reader;
   CsvReader::Record record;
@@ -365,7 +357,8 @@ int importRows(const std::vector<std::string>& arguments) {
     while (reader.next(record)) {
       if (!haveHeader) {
         haveHeader = true;
-        for (const std::string& name : record.fields) {
+        for (size_t c = 0; c < record.size(); ++c) {
+          const std::string_view name = record[c];
           const int field = findField(definition, name);
           if (field < 0)
             failAt(record.line,
@@ -377,14 +370,14 @@ int importRows(const std::vector<std::string>& arguments) {
         }
         continue;
       }
-      if (record.fields.size() != columns.size()) {
-        failAt(record.line, std::to_string(record.fields.size()) + " fields where the header has " +
+      if (record.size() != columns.size()) {
+        failAt(record.line, std::to_string(record.size()) + " fields where the header has " +
                                 std::to_string(columns.size()));
       }
       try {
         table.createTemporaryRecord();
         for (size_t c = 0; c < columns.size(); ++c) {
-          setCell(*loaded.database, table, columns[c], record.fields[c]);
+          setCell(*loaded.database, table, columns[c], record[c]);
         }
         table.addRecord(-1);
       } catch (const CommandError& e) {
@@ -406,19 +399,16 @@ int importRows(const std::vector<std::string>& arguments) {
 
 // ---- create
 
-// A name the file can hold and read back: the reader takes a tag's name as its run of ASCII
-// letters, digits and "_", so any other byte would be lost or misread.
-bool isStorableName(const std::string& name) {
-  if (name.empty()) return false;
-  for (const char c : name) {
-    const bool letterOrDigit =
-        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (!letterOrDigit && c != '_') return false;
-  }
-  return true;
-}
-
+// A name the library writes (isWritableName) may still not read back as itself: the reader
+// takes a tag's name as its run of ASCII letters, digits and "_", so the tool keeps to those.
 std::string nameProblem(const std::string& what, const std::string& name) {
+  if (!isWritableName(name)) {
+    return what + " name " + quoted(name) + " cannot be stored: " + kNameNotWritable.message;
+  }
+  const bool storable = std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  });
+  if (storable) return "";
   return what + " name " + quoted(name) +
          " cannot be stored: names are ASCII letters, digits and \"_\", at least one";
 }
@@ -426,7 +416,8 @@ std::string nameProblem(const std::string& what, const std::string& name) {
 int createTable(const std::vector<std::string>& arguments) {
   const std::string& path = arguments[0];
   const std::string& tableName = arguments[1];
-  if (!isStorableName(tableName)) throw UsageError{nameProblem("table", tableName)};
+  if (const std::string problem = nameProblem("table", tableName); !problem.empty())
+    throw UsageError{problem};
   auto definition = std::make_unique<TableDefinition>();
   std::vector<std::string> fieldNames;
   std::vector<std::string> targets;
@@ -440,7 +431,8 @@ int createTable(const std::vector<std::string>& arguments) {
     const std::string typeText = spec.substr(
         colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
     const std::string target = second == std::string::npos ? "" : spec.substr(second + 1);
-    if (!isStorableName(name)) throw UsageError{nameProblem("field", name)};
+    if (const std::string problem = nameProblem("field", name); !problem.empty())
+      throw UsageError{problem};
     for (const std::string& seen : fieldNames) {
       if (seen == name) throw UsageError{"field " + quoted(name) + " named twice"};
     }

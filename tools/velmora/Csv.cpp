@@ -1,28 +1,37 @@
 // CSV reading and writing.
 #include "tools/velmora/Csv.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace velmora {
 
-void CsvReader::feed(std::string_view bytes) {
+void CsvReader::feed(std::string_view input) {
   if (!failure.empty()) return;
-  if (readyPosition == ready.size()) {
-    ready.clear();
-    readyPosition = 0;
-  }
-  for (const char c : bytes) {
+  if (readyPosition == readyCount) readyPosition = readyCount = 0;
+  const char* p = input.data();
+  const char* const end = p + input.size();
+  while (p < end) {
     if (!recordStarted) {
       recordStarted = true;
       current.line = line;
     }
     switch (state) {
       case State::FieldStart:
-        if (c == '"') {
-          state = State::Quoted;
-          break;
-        }
         state = State::Unquoted;
-        [[fallthrough]];
-      case State::Unquoted:
+        if (*p == '"') {
+          state = State::Quoted;
+          ++p;
+        }
+        break;
+      case State::Unquoted: {
+        // Plain bytes are taken a run at a time; the byte that ends the run is looked at.
+        const char* stop = p;
+        while (stop < end && *stop != ',' && *stop != '\n' && *stop != '\r' && *stop != '"') ++stop;
+        current.bytes.append(p, static_cast<size_t>(stop - p));
+        p = stop;
+        if (p == end) break;
+        const char c = *p++;
         if (c == ',') {
           endField();
         } else if (c == '\n') {
@@ -30,43 +39,40 @@ void CsvReader::feed(std::string_view bytes) {
           endRecord();
         } else if (c == '\r') {
           state = State::AfterCr;
-        } else if (c == '"') {
+        } else {
           fail("quote inside an unquoted field");
           return;
-        } else {
-          field.push_back(c);
         }
         break;
+      }
       case State::AfterCr:  // a CR that ends the record only when LF follows
-        if (c == '\n') {
+        if (*p == '\n') {
+          ++p;
           endField();
           endRecord();
-          break;
-        }
-        field.push_back('\r');
-        state = State::Unquoted;
-        if (c == ',') {
-          endField();
-        } else if (c == '\r') {
-          state = State::AfterCr;
-        } else if (c == '"') {
-          fail("quote inside an unquoted field");
-          return;
         } else {
-          field.push_back(c);
+          current.bytes.push_back('\r');
+          state = State::Unquoted;  // the byte is read again as part of the field
         }
         break;
-      case State::Quoted:
-        if (c == '"') {
+      case State::Quoted: {
+        const char* stop = p;
+        while (stop < end && *stop != '"') {
+          if (*stop == '\n') ++line;
+          ++stop;
+        }
+        current.bytes.append(p, static_cast<size_t>(stop - p));
+        p = stop;
+        if (p < end) {
+          ++p;
           state = State::QuoteInQuoted;
-        } else {
-          if (c == '\n') ++line;
-          field.push_back(c);
         }
         break;
-      case State::QuoteInQuoted:
+      }
+      case State::QuoteInQuoted: {
+        const char c = *p++;
         if (c == '"') {
-          field.push_back('"');
+          current.bytes.push_back('"');
           state = State::Quoted;
         } else if (c == ',') {
           endField();
@@ -80,6 +86,7 @@ void CsvReader::feed(std::string_view bytes) {
           return;
         }
         break;
+      }
     }
   }
 }
@@ -90,7 +97,7 @@ bool CsvReader::finish() {
     fail("quoted field not closed before the end of the input");
     return false;
   }
-  if (state == State::AfterCr) field.push_back('\r');
+  if (state == State::AfterCr) current.bytes.push_back('\r');
   if (recordStarted) {
     endField();
     endRecord();
@@ -99,20 +106,20 @@ bool CsvReader::finish() {
 }
 
 bool CsvReader::next(Record& record) {
-  if (readyPosition == ready.size()) return false;
-  record = std::move(ready[readyPosition++]);
+  if (readyPosition == readyCount) return false;
+  std::swap(record, ready[readyPosition++]);
   return true;
 }
 
 void CsvReader::endField() {
-  current.fields.push_back(std::move(field));
-  field.clear();
+  current.ends.push_back(current.bytes.size());
   state = State::FieldStart;
 }
 
 void CsvReader::endRecord() {
-  ready.push_back(std::move(current));
-  current = Record();
+  if (readyCount == ready.size()) ready.emplace_back();
+  std::swap(current, ready[readyCount++]);
+  current.clear();
   recordStarted = false;
   ++line;
 }
@@ -123,7 +130,10 @@ void CsvReader::fail(const char* message) {
 }
 
 void appendCsvField(std::string_view value, std::string& out) {
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+  const bool plain = std::none_of(value.begin(), value.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (plain) {
     out.append(value);
     return;
   }

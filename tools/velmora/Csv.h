@@ -12,12 +12,29 @@ namespace velmora {
 // Reads RFC 4180 records from bytes handed in pieces, so an input of any size streams through
 // a fixed buffer. Records end at LF or CR LF (a lone CR is kept as data); a quoted field may hold
 // commas, quotes ("" for one) and line breaks. Each record remembers the line its first byte
-// stands on. Not thread-safe.
+// stands on. Records and their fields are kept in buffers that are reused from record to record,
+// so reading allocates nothing per field. Not thread-safe.
 class CsvReader {
  public:
-  struct Record {
-    std::vector<std::string> fields;
+  // One record's fields, stored one after the other.
+  class Record {
+   public:
+    size_t size() const { return ends.size(); }
+    // Valid until the record is next handed to CsvReader::next.
+    std::string_view operator[](size_t field) const {
+      const size_t begin = field == 0 ? 0 : ends[field - 1];
+      return std::string_view(bytes).substr(begin, ends[field] - begin);
+    }
     long line = 0;  // 1-based line of the record's first byte
+
+   private:
+    friend class CsvReader;
+    void clear() {
+      bytes.clear();
+      ends.clear();
+    }
+    std::string bytes;
+    std::vector<size_t> ends;  // one past each field's last byte
   };
 
   // Takes the next piece of input. Complete records become available through next().
@@ -25,9 +42,9 @@ class CsvReader {
   // The input has ended; a last record without a line break becomes available. False when the
   // input ends inside a quoted field (error() then says so).
   bool finish();
-  // Moves the next complete record into record; false when none is ready. False too, with
-  // error() set, on a malformed record (a quote inside an unquoted field, or text after a
-  // closing quote): reading stops there.
+  // Swaps the next complete record into record (whose buffers the reader reuses); false when none
+  // is ready. False too, with error() set, on a malformed record (a quote inside an unquoted field,
+  // or text after a closing quote): reading stops there.
   bool next(Record& record);
   const std::string& error() const { return failure; }
   // The line the malformed record or unterminated field begins on.
@@ -40,10 +57,10 @@ class CsvReader {
   void fail(const char* message);
 
   State state = State::FieldStart;
-  std::string field;
-  Record current;
-  std::vector<Record> ready;
+  Record current;             // its last field is the one being read
+  std::vector<Record> ready;  // [readyPosition, readyCount) complete, the rest spare buffers
   size_t readyPosition = 0;
+  size_t readyCount = 0;
   long line = 1;
   bool recordStarted = false;
   std::string failure;

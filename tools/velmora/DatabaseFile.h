@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Database.h"
+#include "xml/SchemaReader.h"
 
 namespace velmora {
 
@@ -18,21 +19,15 @@ class CommandError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct FieldSchema {
-  std::string name;
-  int type = 0;        // a FieldType code
-  std::string target;  // Relation fields: the target table's name
-};
-
 struct TableSchema {
   std::string name;
-  std::vector<FieldSchema> fields;
+  std::vector<SchemaField> fields;
   long long recordCount = 0;
 };
 
 // What a file says about itself: its name and version from `info`, and its tables either from
-// the schema it carries or, without one, inferred from its records (every field a String, in the
-// order first seen).
+// the schema it carries (read by SchemaReader) or, without one, inferred from its records (every
+// field a String, in the order first seen).
 struct SchemaDescription {
   std::string databaseName;
   std::string version;
@@ -46,17 +41,19 @@ struct LoadedDatabase {
   long long fileBytes = 0;
 };
 
-// The file access of the tool. Reading builds the tables from the file's schema (or the
-// inferred one) and then loads the records with the library's own loader; writing goes through
-// the library's own save, so the bytes and the atomic replacement are the library's.
-// TODO(velmora): wire to the schema reader and error positions (#12)
+// The file access of the tool. Reading takes the tables from the file's schema (or infers them)
+// and then loads the records with the library's own loader, so a file the tool reads is a file
+// the library reads, and an unreadable one is reported at the library's position; writing goes
+// through the library's own save, so the bytes and the atomic replacement are the library's.
 class DatabaseFile {
  public:
-  // Throws CommandError "FILE:LINE:COLUMN: message" for an unreadable file, "FILE: message"
-  // for one that cannot be opened or is not a database.
+  // Throws CommandError "FILE:LINE:COLUMN: message" for an unreadable file (the library's
+  // position and message), "FILE: message" for one that cannot be opened or is not a database.
   static LoadedDatabase read(const std::string& path);
-  // Reads strictly: the structure, and with a schema every value against its field's type and
-  // every relation value against its target's records. Throws as read does.
+  // Reads strictly: as read does, then, where the library is lenient, reports elements left
+  // open and content after the database element, and with a schema every unknown table or
+  // field, every value not of its field's type and every relation value beyond its target's
+  // records, each at its position. Throws as read does.
   static SchemaDescription check(const std::string& path);
   // Replaces path atomically (temporary file and rename); the old file stays whole on failure.
   // With schema the `info` element carries the tables' description; with indent the document is

@@ -24,7 +24,8 @@ Read readCsv(const std::string& input, size_t piece) {
   CsvReader::Record record;
   const auto drain = [&] {
     while (reader.next(record)) {
-      result.records.push_back(record.fields);
+      result.records.emplace_back();
+      for (size_t f = 0; f < record.size(); ++f) result.records.back().emplace_back(record[f]);
       result.lines.push_back(record.line);
     }
   };

@@ -59,7 +59,8 @@ class VelmoraTest(unittest.TestCase):
             (['info', '--verbose', 'x.xml'], 2, 'err', 'unknown option'),
             (['export', '--format', 'xml', 'x.xml', 't'], 2, 'err', 'unknown format'),
             (['info'], 2, 'err', 'usage: velmora info'),
-            (['create', 'x.xml', 'bad/name', 'a:Int'], 2, 'err', 'cannot be stored'),
+            (['create', 'x.xml', 'bad/name', 'a:Int'], 2, 'err', 'cannot be written to a file'),
+            (['create', 'x.xml', 't', 'first name:Int'], 2, 'err', 'names are ASCII letters'),
             (['create', 'x.xml', 't', 'a:Float'], 2, 'err', 'unknown type'),
             (['info', 'missing.xml'], 1, 'err', 'missing.xml: No such file or directory'),
         ]
@@ -82,6 +83,14 @@ class VelmoraTest(unittest.TestCase):
         source = io.StringIO(newline='')
         csv.writer(source).writerows(rows)
         self.ok('import', db, 'employee', '-', stdin=source.getvalue().encode())
+
+        with open(db, 'rb') as f:
+            self.assertIn(b'<info><name>velmora</name><version>1</version><schema><table><name>dept</name>'
+                          b'<field><name>title</name><type>String</type></field></table><table>'
+                          b'<name>employee</name><field><name>name</name><type>String</type></field>'
+                          b'<field><name>age</name><type>Int</type></field><field><name>dept</name>'
+                          b'<type>Relation</type><target>dept</target></field><field><name>pay</name>'
+                          b'<type>Long</type></field></table></schema></info>', f.read())
 
         exported = list(csv.reader(io.StringIO(self.ok('export', db, 'employee'), newline='')))
         self.assertEqual(exported, rows)
@@ -129,23 +138,35 @@ class VelmoraTest(unittest.TestCase):
         self.ok('format', '--indent', db, self.path('i.xml'))
         with open(self.path('i.xml')) as f:
             indented = f.read()
-        cases = [  # document, position and message
-            ('<database><info/><data><t><record><a>1</b>', '1:39: end tag </b> does not match <a> at 1:35'),
-            ('<database><info/><data>\r\n  <t>\r\n  <x', '3:3: tag not closed'),
-            ('<database><info/><!-- open', '1:18: comment not closed'),
-            ('<database><info/><data/></database>junk', '1:36: stray text'),
-            ('<database><info/><data><t><record>', '1:27: <record> is not closed'),
-            (indented.replace('<age>0</age>', '<age>12abc</age>', 1), '"12abc" is not a 32-bit integer'),
-            (indented.replace('<dept>1</dept>', '<dept>2</dept>', 1), 'record 2 does not exist in "dept"'),
-            (indented.replace('<title>sales', '<titel>sales</titel><title>', 1), 'unknown field "titel"'),
+        cases = [  # document, position and message (positions as the library's loader gives them)
+            ('<database><info/><data><t><record><a>1</b>', ':1:39: mismatched end tag </b>, expected </a>'),
+            ('<database><info/><data>\r\n  <t>\r\n  <x', ':3:3: unterminated tag'),
+            ('<database><info/><data>\r<t>\r<x', ':3:1: unterminated tag'),
+            ('<database><info/><!-- open', ':1:18: unterminated comment'),
+            ('<database><info/><data/></database>junk', ':1:36: text outside the root element'),
+            ('<database><info/><data><t><record>', ':1:27: <record> is not closed'),
+            ('<database><info/><data/></database><more/>', ':1:36: content after the database element'),
+            ('<base><info/><data/></base>', ': not a database file'),
+            (indented.replace('<name>employee</name>', '<name>dept</name>', 1), ': table "dept" described twice'),
         ]
+        # In the indented file the position is that of the token marked by @.
+        edits = [
+            ('<type>Int</type>', '@<type>Float</type>', 'unknown field type "Float"'),
+            ('<age>0</age>', '<age>@12abc</age>', 'field "age" of table "employee": "12abc" is not'),
+            ('<dept>1</dept>', '<dept>@2</dept>',
+             'relation "dept" of table "employee": record 2 does not exist in "dept" (2 records)'),
+            ('<title>sales', '@<titel>sales</titel><title>', 'unknown field "titel"'),
+        ]
+        for old, new, message in edits:
+            text = indented.replace(old, new, 1)
+            before = text[:text.index('@')].split('\n')
+            cases.append((text.replace('@', '', 1), f':{len(before)}:{len(before[-1]) + 1}: {message}'))
         for text, message in cases:
-            with self.subTest(document=text[:60]):
+            with self.subTest(document=text[:60], message=message):
                 broken = self.write('broken.xml', text)
                 code, out, err = run('check', broken)
                 self.assertEqual((code, out), (1, ''))
-                self.assertIn(broken + ':', err)
-                self.assertIn(message, err)
+                self.assertIn(broken + message, err)
 
     def test_schemaless_sample_file(self):
         self.assertEqual(self.ok('schema', SAMPLE),
