@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("cascade_sizes",
                               environmentOr("VELMORA_BENCH_CASCADE", "1000,10000,100000"));
   benchmark::AddCustomContext("scratch_file", scratchFile("<name>"));
+  benchmark::AddCustomContext("heap_regime", warmHeap() ? "warm" : "cold");
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

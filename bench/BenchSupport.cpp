@@ -205,12 +205,24 @@ size_t heapInUse() {
   return info.uordblks + info.hblkhd;
 }
 
-void freshHeap() { malloc_trim(0); }
+bool warmHeap() {
+  static const bool warm = [] {
+    const char* regime = getenv("VELMORA_BENCH_HEAP");
+    if (regime == nullptr || *regime == '\0' || strcmp(regime, "cold") == 0) return false;
+    if (strcmp(regime, "warm") == 0) return true;
+    fail(std::string("VELMORA_BENCH_HEAP must be cold or warm, not ") + regime);
+  }();
+  return warm;
+}
+
+void freshHeap() {
+  if (!warmHeap()) malloc_trim(0);
+}
 
 void settleDisk() { sync(); }
 
 void resetPeakResident() {
-  freshHeap();
+  malloc_trim(0);  // in both regimes: the peak counts from what the process really holds
   // "5" restarts the peak resident size from the current one (Linux 4.0 and later).
   if (FILE* refs = fopen("/proc/self/clear_refs", "w")) {
     fputs("5", refs);

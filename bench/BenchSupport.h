@@ -68,9 +68,14 @@ std::string readFile(const std::string& path);
 // (the temporary file is removed then).
 bool writeFile(const std::string& path, std::string_view bytes, bool durable);
 
-// Gives free heap memory back to the system. Called while the clock is stopped before a timed
-// step that allocates, so that every contender pays for the memory it touches (first touch is
-// what costs on some machines), whatever ran before it in the same process.
+// The heap regime the run measures, from VELMORA_BENCH_HEAP: "cold" (the default) gives free
+// heap memory back to the system before every timed step, so that every contender pays for the
+// memory it touches (first touch is what costs on some machines) whatever ran before it; "warm"
+// leaves freed memory with the process for the next step to reuse, as in a long-running program
+// (the report adds an unmeasured warm-up). Exits on any other value.
+bool warmHeap();
+// Called while the clock is stopped before a timed step that allocates: in the cold regime gives
+// free heap memory back to the system, in the warm one does nothing.
 void freshHeap();
 
 // Writes out whatever earlier benchmarks left to the disk (sync), so that the fsync of a timed

@@ -32,6 +32,7 @@ Table& Database::tableByIndex(int table) const {
 void Database::deleteTable(int table) {
   tableByIndex(table);
   tables.set(table, nullptr);
+  ++tableGeneration;
 }
 
 // Everything that needs memory is had before anything is stored, so a failed allocation leaves
@@ -64,6 +65,7 @@ int Database::addTable(std::string_view tableName, std::unique_ptr<Table> table)
   tableNames.add(slot, tableName);  // the last step that can fail for want of memory
 
   tables.append(std::move(table));
+  ++tableGeneration;
   stored.attach(this, slot);
   for (size_t k = 0; k < targets.size(); ++k) targets[k]->addChildTable(slot, std::move(links[k]));
   if (unresolved) std::rethrow_exception(unresolved);

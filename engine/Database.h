@@ -41,6 +41,9 @@ class Database {
   // Destroys the table and empties its slot; code 14 outside the slots or for an emptied slot.
   void deleteTable(int table);
   int tableCount() const { return tables.getCount(); }
+  // Changes whenever a table is added or deleted, so what a name resolved to may have changed;
+  // never 0.
+  unsigned long long getTableGeneration() const { return tableGeneration; }
 
   // Stores the table at the end, names it and registers it as a child of every table its
   // relation fields name. Returns the new index. Code 1 (unknown target), 14 (target deleted)
@@ -52,6 +55,7 @@ class Database {
   int flag;
   OwnedArray<Table> tables;
   NameIndex tableNames;
+  unsigned long long tableGeneration = 1;
 };
 
 }  // namespace velmora

@@ -72,8 +72,17 @@ int Table::addRecord(int position) {
   if (!temporaryRecord) throwError(kNoTemporaryRecord);
 
   // Room in every list the record will be linked into, had before anything changes; a list
-  // that cannot be found is reported by the linking itself, in its turn.
-  if (!relationFields.empty()) reserveLinks(*temporaryRecord);
+  // that cannot be found is reported by the linking itself, in its turn. A record rarely has
+  // more than a few relation fields, so their lists are kept without a heap allocation.
+  constexpr size_t kInlineLinks = 8;
+  ChildList* inlineLists[kInlineLinks];
+  std::vector<ChildList*> manyLists;
+  ChildList** linkLists = inlineLists;
+  if (relationFields.size() > kInlineLinks) {
+    manyLists.resize(relationFields.size());
+    linkLists = manyLists.data();
+  }
+  if (!relationFields.empty()) reserveLinks(*temporaryRecord, linkLists);
 
   const bool replaces = position >= 0 && position < records.getCount();
   if (replaces) {
@@ -106,30 +115,45 @@ int Table::addRecord(int position) {
     }
     records.append(std::move(temporaryRecord));
   }
-  if (!relationFields.empty()) linkRelations(*records.at(slot), slot, true);
+  if (!relationFields.empty()) linkReserved(*records.at(slot), slot, linkLists);
   return slot;
 }
 
-void Table::reserveLinks(const Record& record) {
-  std::vector<ChildList*> lists;
+void Table::reserveLinks(const Record& record, ChildList** lists) {
   const RecordLayout& layout = records.getLayout();
-  for (const int i : relationFields) {
+  for (size_t k = 0; k < relationFields.size(); ++k) {
+    lists[k] = nullptr;
     try {
-      const int parent = record.getNumber(layout.offsetOf(i));
-      lists.push_back(&relationTargetTable(i).childList(parent, index));
+      const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
+      lists[k] = &relationTargetTable(k).childList(parent, index);
     } catch (const Win::Exception&) {
     }
   }
-  for (ChildList* list : lists) {
-    list->reserve(static_cast<int>(std::count(lists.begin(), lists.end(), list)));
+  const size_t count = relationFields.size();
+  for (size_t k = 0; k < count; ++k) {
+    if (lists[k] != nullptr) {
+      lists[k]->reserve(static_cast<int>(std::count(lists, lists + count, lists[k])));
+    }
+  }
+}
+
+void Table::linkReserved(const Record& record, int slot, ChildList* const* lists) {
+  const RecordLayout& layout = records.getLayout();
+  for (size_t k = 0; k < relationFields.size(); ++k) {
+    if (lists[k] != nullptr) {
+      lists[k]->append(slot);
+    } else {
+      const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
+      relationTargetTable(k).linkChild(parent, index, slot);
+    }
   }
 }
 
 void Table::linkRelations(const Record& record, int slot, bool link) {
   const RecordLayout& layout = records.getLayout();
-  for (const int i : relationFields) {
-    Table& target = relationTargetTable(i);
-    const int parent = record.getNumber(layout.offsetOf(i));
+  for (size_t k = 0; k < relationFields.size(); ++k) {
+    Table& target = relationTargetTable(k);
+    const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
     if (link) {
       target.linkChild(parent, index, slot);
     } else {
@@ -138,10 +162,27 @@ void Table::linkRelations(const Record& record, int slot, bool link) {
   }
 }
 
-Table& Table::relationTargetTable(int field) const {
-  const std::string& targetName = definition->relationTarget(field);
+// Every record added links through here, so the targets are resolved by name once per change
+// of the database's tables, not once per record.
+Table& Table::relationTargetTable(size_t k) const {
   if (ownerDatabase == nullptr) throwError(kNameNotFound);
-  return ownerDatabase->tableByName(targetName);
+  const unsigned long long generation = ownerDatabase->getTableGeneration();
+  if (targetsGeneration != generation) {
+    relationTargets.assign(relationFields.size(), nullptr);
+    for (size_t j = 0; j < relationFields.size(); ++j) {
+      try {
+        relationTargets[j] = &lookUpRelationTarget(j);
+      } catch (const Win::Exception&) {  // left null: looked up again, to throw, when used
+      }
+    }
+    targetsGeneration = generation;
+  }
+  Table* const target = relationTargets[k];
+  return target != nullptr ? *target : lookUpRelationTarget(k);
+}
+
+Table& Table::lookUpRelationTarget(size_t k) const {
+  return ownerDatabase->tableByName(definition->relationTarget(relationFields[k]));
 }
 
 const Record& Table::storedRecord(int record) const {

@@ -36,6 +36,7 @@ class Table {
   void attach(Database* database, int slot) {
     ownerDatabase = database;
     index = slot;
+    targetsGeneration = 0;
   }
 
   // A fresh temporary record with every field unset replaces the old one.
@@ -146,10 +147,16 @@ class Table {
   StoredValue storedValue(int record, int field, int type, const ErrorRow& wrongType) const;
   const ChildList& childList(int parentRecord, int childTable) const;
   ChildList& childList(int parentRecord, int childTable);
-  // The table a relation field points to; code 14 when its slot was emptied.
-  Table& relationTargetTable(int field) const;
+  // The table the k-th Relation field points to: code 1 when its name is unknown, 14 when its
+  // slot was emptied.
+  Table& relationTargetTable(size_t k) const;
+  Table& lookUpRelationTarget(size_t k) const;
   void linkRelations(const Record& record, int slot, bool link);
-  void reserveLinks(const Record& record);
+  // Finds the list each relation field of record links into (null where one cannot be found;
+  // linking reports why) and makes room in it: lists has one entry per relation field.
+  void reserveLinks(const Record& record, ChildList** lists);
+  // Links the record stored at slot into the lists reserveLinks found, looking up the others.
+  void linkReserved(const Record& record, int slot, ChildList* const* lists);
   void unlinkAndDestroy(int record);
   friend class CascadeDelete;
 
@@ -159,6 +166,10 @@ class Table {
   RecordStore records;
   OwnedRecord temporaryRecord;      // after records, which provide its memory
   std::vector<int> relationFields;  // the Relation fields, in field order
+  // The tables relationFields name, as resolved when the database's table generation was
+  // targetsGeneration (null where resolving failed); 0 while never resolved.
+  mutable std::vector<Table*> relationTargets;
+  mutable unsigned long long targetsGeneration = 0;
   Database* ownerDatabase = nullptr;
   int index = 0;
 };

@@ -191,6 +191,24 @@ TEST_F(RelationTest, DeletedRelatedTablesAreRefused) {
   EXPECT_WIN_CODE(addTestTable(database, "C3", {{"p", FieldType::Relation, "P"}}), 14);
 }
 
+// A child table remembers where its relation points between records; deleting the target, or
+// adding a new table under its name, must be seen by the next record (#10).
+TEST_F(RelationTest, LinksFollowTheTargetTableAcrossDeletionAndRenaming) {
+  addRecords(childTable(), {{10, 1}});
+  database.deleteTable(p);
+  childTable().createTemporaryRecord();
+  childTable().setRelation("p", 0);
+  EXPECT_WIN_CODE(childTable().addRecord(-1), 14);
+
+  const int renamed = addTestTable(database, "P", {{"v", FieldType::Int, ""}});
+  Table& newParent = database.tableByIndex(renamed);
+  newParent.createTemporaryRecord();
+  newParent.addRecord(-1);
+  childTable().createTemporaryRecord();
+  childTable().setRelation("p", 0);
+  EXPECT_WIN_CODE(childTable().addRecord(-1), 12);  // C never registered with the new P
+}
+
 TEST(RenumberingTest, ClosesGapsLeftByDeletedRecords) {
   Database database("velmora", 1);
   Table& table = database.tableByIndex(addEmployeeTable(database));
