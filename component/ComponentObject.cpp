@@ -45,8 +45,8 @@ HRESULT ComponentObject::guardCall(const CallNames& names, Body&& body) noexcept
     // A file's failure is told by the layer that met it (place in the file, system's reason).
     std::string detail = workspace.takeFailureDetail();
     try {
-      lastError = detail.empty() ? describeFailure(e.getCode(), e.getMessage(), names)
-                                 : std::move(detail);
+      lastError =
+          detail.empty() ? describeFailure(e.getCode(), e.getMessage(), names) : std::move(detail);
     } catch (...) {  // no memory left for the text
       lastError.clear();
     }

@@ -40,8 +40,7 @@ bool loadDatabase(Database& database, const std::string& fileName, FileEnv& env 
 // or the loader refuses it as one. Codes in order: 101 when the file cannot be read up to the end
 // of info or its schema cannot describe a database (see SchemaReader); 15 when info carries no
 // schema; then loadDatabase's codes. Touches no existing database.
-std::unique_ptr<Database> openDatabase(const std::string& fileName,
-                                       FileEnv& env = defaultFileEnv(),
+std::unique_ptr<Database> openDatabase(const std::string& fileName, FileEnv& env = defaultFileEnv(),
                                        std::string* failure = nullptr);
 
 }  // namespace velmora
