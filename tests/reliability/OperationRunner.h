@@ -31,6 +31,8 @@ class OperationRunner {
   std::string compareState();
 
   const ReferenceModel& getModel() const { return model; }
+  // The instance under test, owned by the runner.
+  IVelmoraDatabase* getInstance() const { return instance; }
   int getCallCount() const { return calls; }
 
  private:
