@@ -143,8 +143,14 @@ TEST_F(SchemaRoundTripTest, EverySavedDatabaseOpensAsItself) {
     ASSERT_NE(copy, nullptr);
     const HRESULT openResult = second(copy).Open(file.c_str(), &flag);
     if (openResult != S_OK) {
-      // Names the reader does not take back as written fail a plain load of the file alike.
-      EXPECT_EQ(original->Load(file.c_str(), &flag), openResult);
+      // Records the loader does not take back (names it reads otherwise, a relation to a slot
+      // not loaded yet) fail a plain Load into the same tables alike.
+      const std::string bytes = readFileBytes(file);
+      const std::string tablesOnly = dir.file("tables.xml");
+      writeFileBytes(tablesOnly,
+                     bytes.substr(0, bytes.find("</info>")) + "</info><data/></database>");
+      EXPECT_EQ(second(copy).Open(tablesOnly.c_str(), &flag), S_OK);
+      EXPECT_EQ(copy->Load(file.c_str(), &flag), openResult) << bytes;
       copy->Release();
       ++unreadable;
       continue;
@@ -162,8 +168,8 @@ TEST_F(SchemaRoundTripTest, EverySavedDatabaseOpensAsItself) {
     ++opened;
   }
   printf(
-      "[ reliability ] schema round trip: %d databases opened as saved, %d refused, %d not "
-      "readable by Load either\n",
+      "[ reliability ] schema round trip: %d databases opened as saved, %d refused, %d that "
+      "a Load into the same tables fails alike\n",
       opened, refused, unreadable);
   EXPECT_GT(opened, static_cast<int>(kSeeds) / 4);
 }
