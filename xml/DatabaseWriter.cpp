@@ -215,6 +215,12 @@ void DatabaseWriter::write(MarkupOutput& out) const {
 
 void DatabaseWriter::writeSchema(MarkupOutput& out) const {
   static constexpr const char* kTypeNames[] = {"Int", "String", "Long", "Relation"};
+  bool empty = true;
+  for (int t = 0; t < database.tableCount() && empty; ++t) empty = !database.tableExists(t);
+  if (empty) {
+    out.append("<schema/>");  // as data is written without tables
+    return;
+  }
   out.append("<schema>");
   for (int t = 0; t < database.tableCount(); ++t) {
     if (!database.tableExists(t)) continue;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "velmora/IVelmoraDatabase.h"
+#include "velmora/IVelmoraDatabase2.h"
 
 #include "tests/reliability/Operation.h"
 #include "tests/reliability/ReferenceModel.h"
@@ -37,6 +38,7 @@ class OperationRunner {
 
  private:
   Outcome call(const Operation& operation, std::string& problem);
+  IVelmoraDatabase2& second() const;  // the same object through its second interface
   std::string compareFiles();
   std::string path(int slot) const;
 

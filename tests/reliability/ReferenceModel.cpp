@@ -305,7 +305,7 @@ int ReferenceModel::renumber(const std::string& tableName, int record) const {
   return occupied - 1;
 }
 
-std::string ReferenceModel::buildDocument() const {
+std::string ReferenceModel::buildDocument(bool withSchema) const {
   // A name that would become markup of its own is refused before anything is written.
   const auto unwritable = [](const std::string& name) {
     return name.empty() || name[0] == '!' || name[0] == '?' ||
@@ -319,6 +319,35 @@ std::string ReferenceModel::buildDocument() const {
       if (unwritable(definition.names.nameOf(field))) fail(16);
     }
   }
+  // With the schema: what it cannot carry is refused next (a name taken by a later table or
+  // field, a type beyond the four, a relation without a target), then written in index order.
+  std::string schema;
+  for (size_t t = 0; t < database.tables.size() && withSchema; ++t) {
+    if (database.tables[t] == nullptr) continue;
+    const std::string& tableName = database.tableNames.nameOf(static_cast<int>(t));
+    if (database.tableNames.indexOf(tableName) != static_cast<int>(t)) fail(16);
+    const ModelDefinition& definition = database.tables[t]->definition;
+    std::string fields;
+    for (int field = 0; field < definition.fieldCount(); ++field) {
+      const std::string& fieldName = definition.names.nameOf(field);
+      if (definition.names.indexOf(fieldName) != field) fail(16);
+      static const char* const kTypeNames[] = {"Int", "String", "Long", "Relation"};
+      const int type = definition.types[field];
+      if (type < kInt || type > kRelation) fail(16);
+      std::string content =
+          element("name", escapeText(fieldName)) + "<type>" + kTypeNames[type] + "</type>";
+      if (type == kRelation) {
+        const auto target =
+            std::find_if(definition.relationTargets.begin(), definition.relationTargets.end(),
+                         [field](const auto& entry) { return entry.first == field; });
+        if (target == definition.relationTargets.end()) fail(16);
+        content += element("target", escapeText(target->second));
+      }
+      fields += element("field", content);
+    }
+    schema += element("table", element("name", escapeText(tableName)) + fields);
+  }
+  if (withSchema) schema = element("schema", schema);
   std::string data;
   for (size_t t = 0; t < database.tables.size(); ++t) {
     const ModelTable* table = database.tables[t].get();
@@ -354,8 +383,8 @@ std::string ReferenceModel::buildDocument() const {
     data += element(tableName, records);
   }
   return std::string(kCreatedComment) + kDownloadComment + "<database><info><name>" +
-         escapeText(database.name) + "</name><version>1</version></info>" + element("data", data) +
-         "</database>";
+         escapeText(database.name) + "</name><version>1</version>" + schema + "</info>" +
+         element("data", data) + "</database>";
 }
 
 void ReferenceModel::applyDocument(const ModelNode& root) {
@@ -598,8 +627,9 @@ Outcome ReferenceModel::apply(const Operation& op) {
       case Method::Load:
         number = load(op.a) ? 1 : 0;
         break;
-      case Method::Save: {
-        std::string document = buildDocument();
+      case Method::Save:
+      case Method::SaveWithSchema: {
+        std::string document = buildDocument(op.method == Method::SaveWithSchema);
         if (!fileSlotIsOrdinary(op.a)) fail(kCannotWrite);
         files[op.a] = std::move(document);
         number = 1;
@@ -625,6 +655,28 @@ Outcome ReferenceModel::apply(const Operation& op) {
         break;
       case Method::GetTableCount:
         number = static_cast<int32_t>(database.tables.size());
+        break;
+      case Method::FindString:
+      case Method::FindInt: {
+        const ModelTable& table = tableByName(op.s1);
+        const int field = table.definition.names.indexOf(op.s2);
+        const int type = table.definition.fieldType(field);
+        const bool byText = op.method == Method::FindString;
+        if (byText && type != kString) fail(kNotString);
+        if (!byText && type != kInt && type != kLong && type != kRelation) fail(kNotInt);
+        if (op.b < 0) fail(kOutOfRange);
+        number = -1;
+        for (size_t r = static_cast<size_t>(op.b); r < table.records.size() && number < 0; ++r) {
+          if (!table.records[r]) continue;
+          const ModelCell& cell = *(*table.records[r])[field];
+          if (byText ? cell.text == findValue(op.a) : cell.number == op.a) {
+            number = static_cast<int32_t>(r);
+          }
+        }
+        break;
+      }
+      case Method::GetDatabaseName:
+        outcome.text = database.name;
         break;
       case Method::TruncateFile:
       case Method::PatchFile: {

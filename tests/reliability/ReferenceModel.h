@@ -82,8 +82,9 @@ class ReferenceModel {
   // The bytes of a file slot, or nothing when the slot holds no file.
   std::optional<std::string> fileContent(int slot) const;
 
-  // The document that saving the database would write; throws ModelFailure like a save does.
-  std::string buildDocument() const;
+  // The document that saving the database would write (with the schema in info when asked);
+  // throws ModelFailure like a save does.
+  std::string buildDocument(bool withSchema = false) const;
   // The outcome of loading the given file bytes into this model (records are cleared first).
   Outcome loadBytes(const std::string& bytes);
 

@@ -1,6 +1,7 @@
 // Random databases saved with their schema open into a fresh instance as themselves: name,
 // tables, fields, types, relation targets, records (renumbered as a save does), values and child
 // lists, all read back through the raw interface of the built library.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,12 +88,16 @@ std::string childLists(IVelmoraDatabase* db) {
         if (result != S_OK) continue;
         out += std::to_string(ti) + "." + std::to_string(positions[t][r]) + " in " +
                std::to_string(ci) + ":";
+        // A load links children in file order, as Load does, so a list is compared as a set.
+        std::vector<int> children;
         for (int n = 0; n < count; ++n) {
           int32_t child = -1;
           db->GetChildAt(t, static_cast<int32_t>(r), c, n, &child);
           const bool known = child >= 0 && static_cast<size_t>(child) < positions[c].size();
-          out += " " + std::to_string(known ? positions[c][child] : -1);
+          children.push_back(known ? positions[c][child] : -1);
         }
+        std::sort(children.begin(), children.end());
+        for (const int child : children) out += " " + std::to_string(child);
         out += "\n";
       }
     }
