@@ -58,7 +58,9 @@ void DatabaseWriter::save(const std::string& fileName, std::string* failure) {
       },
       fileFailure);
   if (!replaced) {
-    if (failure != nullptr) *failure = fileFailure.describe();
+    // The file as the caller named it first, as read failures say it; the step may have been
+    // applied to the temporary file or a link's target.
+    if (failure != nullptr) *failure = fileName + ": " + fileFailure.describe();
     throwError(kCannotOpenForWriting);
   }
 }

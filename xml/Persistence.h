@@ -13,8 +13,8 @@ class Database;
 // Each function below takes an optional failure text: when it fails with 101 or 102 (or refuses
 // a schema with 16), the text says for a person what went wrong: "FILE:LINE:COLUMN: message" for
 // input that cannot be read (FILE as given, LINE and COLUMN 1-based, COLUMN in bytes; "FILE:
-// message" when the failure has no place in the file), the file and the system's reason for a
-// failed save. Left alone otherwise.
+// message" when the failure has no place in the file), "FILE: cannot <step> <path>: <system's
+// reason>" for a failed save. Left alone otherwise.
 
 // Writes the database's document to fileName (see DatabaseWriter), replacing the file durably;
 // the database is not changed. Returns true. Codes: 16, 2, 1, 14 for a database that cannot be
