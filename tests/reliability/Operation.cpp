@@ -68,6 +68,7 @@ const Signature kSignatures[kMethodCount] = {
     {"FindString", "ttiio", OutKind::Int},          // slot 58: a picks the value (findValue)
     {"FindInt", "ttiio", OutKind::Int},             // slot 59
     {"GetDatabaseName", "o", OutKind::Text},        // slot 60
+    {"Open", "fo", OutKind::Bool},                  // slot 56
 };
 
 const char* const kFileSlots[kFileSlotCount] = {

@@ -323,6 +323,7 @@ Method OperationGenerator::pickMethod(const ReferenceModel& model) {
       {Method::FindString, 20},
       {Method::FindInt, 20},
       {Method::GetDatabaseName, 3},
+      {Method::Open, 8},
   };
   int total = 0;
   for (const Weighted& entry : weights) total += entry.weight;
@@ -446,6 +447,11 @@ Operation OperationGenerator::next(const ReferenceModel& model) {
       op.b = chance(85) ? below(3) : index(table == nullptr ? 0 : recordCount(table));
       break;
     }
+    case Method::Open:
+      // The files saves wrote, or none; the model does not foresee every way a patched file
+      // fails before its schema is read.
+      op.a = chance(90) ? below(2) : below(4);
+      break;
     case Method::Load:
     case Method::Save:
     case Method::SaveWithSchema:

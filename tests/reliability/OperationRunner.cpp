@@ -264,6 +264,9 @@ Outcome OperationRunner::call(const Operation& op, std::string& problem) {
     case Method::GetDatabaseName:
       r = second().GetDatabaseName(ot);
       break;
+    case Method::Open:
+      r = second().Open(f, ob);
+      break;
     case Method::TruncateFile:
     case Method::PatchFile: {
       std::optional<std::string> source = fileSlotIsOrdinary(op.a) ? readFile(file) : std::nullopt;
@@ -424,7 +427,10 @@ SequenceResult runSequence(const InstanceFactory& factory, const std::string& di
   SequenceResult result;
   for (size_t i = 0; i < operations.size(); ++i) {
     std::string problem = runner.step(operations[i]);
-    if (problem.empty() && operations[i].method == Method::Load) problem = runner.compareState();
+    if (problem.empty() &&
+        (operations[i].method == Method::Load || operations[i].method == Method::Open)) {
+      problem = runner.compareState();
+    }
     if (!problem.empty()) {
       result.passed = false;
       result.failingStep = i;

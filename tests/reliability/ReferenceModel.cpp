@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "tests/reliability/ReferenceReader.h"
@@ -28,6 +29,7 @@ constexpr int kNoTemporaryRecord = 11;
 constexpr int kChildTableNotFound = 12;
 constexpr int kChildOutOfRange = 13;
 constexpr int kOutOfRange = 14;
+constexpr int kNoSchema = 15;
 constexpr int kCannotRead = 101;
 constexpr int kCannotWrite = 102;
 
@@ -446,6 +448,83 @@ Outcome ReferenceModel::loadBytes(const std::string& bytes) {
   return outcome;
 }
 
+namespace {
+
+// The first text of the element's child `name`; "" when there is none.
+std::string childText(const ModelNode& element, const std::string& name) {
+  for (const auto& child : element.children) {
+    if (!child->isElement || child->name != name) continue;
+    for (const auto& text : child->children) {
+      if (!text->isElement) return text->text;
+    }
+    return "";
+  }
+  return "";
+}
+
+}  // namespace
+
+// A file a save wrote: the tables its schema lists, created in order as CreateTable does, then
+// its records as Load reads them; any failure puts everything back.
+bool ReferenceModel::open(const std::string& bytes) {
+  ModelDocument document;
+  try {
+    document = readModelDocument(bytes);
+  } catch (const ReadFailure&) {
+    fail(kCannotRead);
+  }
+  const ModelNode& info = *document.topLevel.front()->children.front();
+  const ModelNode* schema = nullptr;
+  for (const auto& child : info.children) {
+    if (child->isElement && child->name == "schema") schema = child.get();
+  }
+  if (schema == nullptr) fail(kNoSchema);
+  ModelDatabase kept;
+  kept.name = childText(info, "name");
+  std::swap(database, kept);
+  std::optional<ModelDefinition> keptTemporary = std::move(temporaryTable);
+  const int keptCurrent = currentTable;
+  currentTable = -1;
+  bool loaded = false;
+  try {
+    for (const auto& table : schema->children) {
+      temporaryTable = ModelDefinition();
+      for (const auto& field : table->children) {
+        if (field->name != "field") continue;
+        static const char* const kTypeNames[] = {"Int", "String", "Long", "Relation"};
+        const int number = temporaryTable->fieldCount();
+        const std::string type = childText(*field, "type");
+        const int typeCode = static_cast<int>(
+            std::find(std::begin(kTypeNames), std::end(kTypeNames), type) - kTypeNames);
+        temporaryTable->types.push_back(typeCode);
+        temporaryTable->names.add(number, childText(*field, "name"));
+        if (typeCode == kRelation) {
+          temporaryTable->relationTargets.emplace_back(number, childText(*field, "target"));
+        }
+      }
+      try {
+        createTable(childText(*table, "name"));
+      } catch (const ModelFailure& failure) {
+        if (failure.code != kNameNotFound) throw;  // the table stays, unlinked
+      }
+    }
+    loaded = loadBytes(bytes).number != 0;
+  } catch (const ModelFailure&) {
+    std::swap(database, kept);
+    temporaryTable = std::move(keptTemporary);
+    currentTable = keptCurrent;
+    throw;
+  }
+  if (!loaded) {
+    std::swap(database, kept);
+    temporaryTable = std::move(keptTemporary);
+    currentTable = keptCurrent;
+    return false;
+  }
+  temporaryTable.reset();
+  return true;
+}
+
 bool ReferenceModel::load(int slot) {
   const std::optional<std::string> bytes = fileContent(slot);
   if (!bytes) {
@@ -678,6 +757,12 @@ Outcome ReferenceModel::apply(const Operation& op) {
       case Method::GetDatabaseName:
         outcome.text = database.name;
         break;
+      case Method::Open: {
+        const std::optional<std::string> bytes = fileContent(op.a);
+        if (!bytes) fail(kCannotRead);
+        number = open(*bytes) ? 1 : 0;
+        break;
+      }
       case Method::TruncateFile:
       case Method::PatchFile: {
         const std::optional<std::string> source =

@@ -106,6 +106,7 @@ class ReferenceModel {
   int createTable(const std::string& name);
   int renumber(const std::string& tableName, int record) const;
   bool load(int slot);
+  bool open(const std::string& bytes);
   void applyDocument(const ModelNode& root);
 
   ModelDatabase database;
