@@ -32,11 +32,11 @@ inline constexpr char kDownloadComment[] =
 // index order, names and targets escaped like values:
 //   <schema><table><name>..</name><field><name>..</name><type>Int|String|Long|Relation</type>
 //   [<target>..</target>]</field>...</table>...</schema>
-// A relation naming a table that does not exist is written as it is: opening the file builds the
-// same state, since creating such a table keeps it. What a schema cannot carry is refused (code
-// 16) before anything is written: a field of another type, and a table or field name that no
-// longer finds its own table or field (a later one took the name), since its records would read
-// back into the other one.
+// (<schema/> without tables). A relation naming a table that does not exist is written as it is:
+// opening the file builds the same state, since creating such a table keeps it. What a schema
+// cannot carry is refused (code 16) before anything is written: a field of another type, a
+// Relation field without a target, and a table or field name that no longer finds its own table
+// or field (a later one took the name), since its records would read back into the other one.
 class DatabaseWriter {
  public:
   DatabaseWriter(const Database& source, FileEnv& fileEnv, bool writeSchema = false)
