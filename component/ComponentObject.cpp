@@ -38,11 +38,15 @@ HRESULT ComponentObject::guardCall(const CallNames& names, Body&& body) noexcept
   const char* fixedText = "unexpected failure";
   try {
     body();
+    workspace.takeFailureDetail();
     lastError.clear();
     return S_OK;
   } catch (const Win::Exception& e) {
+    // A file's failure is told by the layer that met it (place in the file, system's reason).
+    std::string detail = workspace.takeFailureDetail();
     try {
-      lastError = describeFailure(e.getCode(), e.getMessage(), names);
+      lastError =
+          detail.empty() ? describeFailure(e.getCode(), e.getMessage(), names) : std::move(detail);
     } catch (...) {  // no memory left for the text
       lastError.clear();
     }
@@ -53,6 +57,7 @@ HRESULT ComponentObject::guardCall(const CallNames& names, Body&& body) noexcept
     fixedText = "out of memory";
   } catch (...) {  // anything unforeseen
   }
+  workspace.takeFailureDetail();
   try {
     lastError = fixedText;
   } catch (...) {

@@ -6,42 +6,60 @@
 
 namespace velmora {
 
-Workspace::Workspace() : database("velmora", 1) {}
+Workspace::Workspace() : database(std::make_unique<Database>("velmora", 1)) {}
 
 void Workspace::createDatabase(std::string_view name, int flag) {
-  database.createDatabase(name, flag);
+  database->createDatabase(name, flag);
 }
 
-void Workspace::clearAllRecords() { database.clearAllRecords(); }
+void Workspace::clearAllRecords() { database->clearAllRecords(); }
 
-bool Workspace::tableExists(int table) const { return database.tableExists(table); }
+bool Workspace::tableExists(int table) const { return database->tableExists(table); }
 
-int Workspace::getTableIndex(std::string_view table) const { return database.tableIndex(table); }
+int Workspace::getTableIndex(std::string_view table) const { return database->tableIndex(table); }
 
-const std::string& Workspace::getTableName(int table) const { return database.tableName(table); }
+const std::string& Workspace::getTableName(int table) const { return database->tableName(table); }
 
 void Workspace::deleteTable(int table) {
   const bool deletesCurrent =
-      database.tableExists(table) && &database.tableByIndex(table) == currentTable;
-  database.deleteTable(table);
+      database->tableExists(table) && &database->tableByIndex(table) == currentTable;
+  database->deleteTable(table);
   if (deletesCurrent) currentTable = nullptr;  // never keep a destroyed table chosen
 }
 
-int Workspace::getTableCount() const { return database.tableCount(); }
+int Workspace::getTableCount() const { return database->tableCount(); }
 
 bool Workspace::save(const std::string& fileName) {
-  return saveDatabase(database, fileName, *fileEnv);
+  failureDetail.clear();
+  return saveDatabase(*database, fileName, *fileEnv, &failureDetail);
 }
 
 bool Workspace::load(const std::string& fileName) {
-  return loadDatabase(database, fileName, *fileEnv);
+  failureDetail.clear();
+  return loadDatabase(*database, fileName, *fileEnv, &failureDetail);
 }
 
-// TODO(velmora): schema section (#11): write the definitions into info; until then as save.
-bool Workspace::saveWithSchema(const std::string& fileName) { return save(fileName); }
+bool Workspace::saveWithSchema(const std::string& fileName) {
+  failureDetail.clear();
+  return saveDatabaseWithSchema(*database, fileName, *fileEnv, &failureDetail);
+}
 
-// TODO(velmora): schema section (#11): read the definitions and replace the database.
-bool Workspace::open(const std::string&) { throwError(kNoSchema); }
+// Everything is built aside; the swap and the resets below cannot fail.
+bool Workspace::open(const std::string& fileName) {
+  failureDetail.clear();
+  std::unique_ptr<Database> opened = openDatabase(fileName, *fileEnv, &failureDetail);
+  if (opened == nullptr) return false;
+  database.swap(opened);
+  temporaryTable.reset();
+  currentTable = nullptr;
+  return true;
+}
+
+std::string Workspace::takeFailureDetail() noexcept {
+  std::string detail;
+  detail.swap(failureDetail);
+  return detail;
+}
 
 void Workspace::createTemporaryTable() { temporaryTable = std::make_unique<TableDefinition>(); }
 
@@ -60,17 +78,17 @@ int Workspace::createTable(std::string_view name) {
   // The definition leaves the workspace before anything can fail, so it is gone in every case.
   std::unique_ptr<TableDefinition> definition = std::move(temporaryTable);
   auto table = std::make_unique<Table>(std::move(definition));
-  return database.addTable(name, std::move(table));
+  return database->addTable(name, std::move(table));
 }
 
 void Workspace::chooseTable(std::string_view table) {
-  Table& chosen = database.tableByName(table);
+  Table& chosen = database->tableByName(table);
   currentTable = &chosen;
   chosen.createTemporaryRecord();
 }
 
 void Workspace::chooseTableAt(int table) {
-  Table& chosen = database.tableByIndex(table);
+  Table& chosen = database->tableByIndex(table);
   currentTable = &chosen;
   chosen.createTemporaryRecord();
 }
@@ -98,99 +116,99 @@ void Workspace::setRelationAt(int field, int value) { current().setRelation(fiel
 int Workspace::addRecord(int position) { return current().addRecord(position); }
 
 bool Workspace::recordExists(std::string_view table, int record) const {
-  return database.tableByName(table).recordExists(record);
+  return database->tableByName(table).recordExists(record);
 }
 bool Workspace::recordExistsAt(int table, int record) const {
-  return database.tableByIndex(table).recordExists(record);
+  return database->tableByIndex(table).recordExists(record);
 }
 int Workspace::getRecordCount(std::string_view table) const {
-  return database.tableByName(table).recordCount();
+  return database->tableByName(table).recordCount();
 }
 int Workspace::getRecordCountAt(int table) const {
-  return database.tableByIndex(table).recordCount();
+  return database->tableByIndex(table).recordCount();
 }
 void Workspace::deleteRecord(std::string_view table, int record) {
-  database.tableByName(table).deleteRecord(record);
+  database->tableByName(table).deleteRecord(record);
 }
 void Workspace::deleteRecordAt(int table, int record) {
-  database.tableByIndex(table).deleteRecord(record);
+  database->tableByIndex(table).deleteRecord(record);
 }
 
 int Workspace::getFieldType(std::string_view table, std::string_view field) const {
-  return database.tableByName(table).getDefinition().fieldTypeByName(field);
+  return database->tableByName(table).getDefinition().fieldTypeByName(field);
 }
 int Workspace::getFieldTypeAt(int table, std::string_view field) const {
-  return database.tableByIndex(table).getDefinition().fieldTypeByName(field);
+  return database->tableByIndex(table).getDefinition().fieldTypeByName(field);
 }
 const std::string& Workspace::getRelationTarget(std::string_view table, int field) const {
-  return database.tableByName(table).getDefinition().relationTarget(field);
+  return database->tableByName(table).getDefinition().relationTarget(field);
 }
 const std::string& Workspace::getRelationTargetAt(int table, int field) const {
-  return database.tableByIndex(table).getDefinition().relationTarget(field);
+  return database->tableByIndex(table).getDefinition().relationTarget(field);
 }
 int Workspace::getFieldIndex(std::string_view table, std::string_view field) const {
-  return database.tableByName(table).getDefinition().fieldIndex(field);
+  return database->tableByName(table).getDefinition().fieldIndex(field);
 }
 int Workspace::getFieldIndexAt(int table, std::string_view field) const {
-  return database.tableByIndex(table).getDefinition().fieldIndex(field);
+  return database->tableByIndex(table).getDefinition().fieldIndex(field);
 }
 const std::string& Workspace::getFieldName(std::string_view table, int field) const {
-  return database.tableByName(table).getDefinition().fieldName(field);
+  return database->tableByName(table).getDefinition().fieldName(field);
 }
 const std::string& Workspace::getFieldNameAt(int table, int field) const {
-  return database.tableByIndex(table).getDefinition().fieldName(field);
+  return database->tableByIndex(table).getDefinition().fieldName(field);
 }
 int Workspace::getFieldCount(std::string_view table) const {
-  return database.tableByName(table).getDefinition().fieldCount();
+  return database->tableByName(table).getDefinition().fieldCount();
 }
 int Workspace::getFieldCountAt(int table) const {
-  return database.tableByIndex(table).getDefinition().fieldCount();
+  return database->tableByIndex(table).getDefinition().fieldCount();
 }
 
 int Workspace::getInt(std::string_view table, int record, std::string_view field) const {
-  return database.tableByName(table).getInt(record, field);
+  return database->tableByName(table).getInt(record, field);
 }
 int Workspace::getIntAt(int table, int record, int field) const {
-  return database.tableByIndex(table).getInt(record, field);
+  return database->tableByIndex(table).getInt(record, field);
 }
 int Workspace::getLong(std::string_view table, int record, std::string_view field) const {
-  return database.tableByName(table).getLong(record, field);
+  return database->tableByName(table).getLong(record, field);
 }
 int Workspace::getLongAt(int table, int record, int field) const {
-  return database.tableByIndex(table).getLong(record, field);
+  return database->tableByIndex(table).getLong(record, field);
 }
 std::string_view Workspace::getString(std::string_view table, int record,
                                       std::string_view field) const {
-  return database.tableByName(table).getString(record, field);
+  return database->tableByName(table).getString(record, field);
 }
 std::string_view Workspace::getStringAt(int table, int record, int field) const {
-  return database.tableByIndex(table).getString(record, field);
+  return database->tableByIndex(table).getString(record, field);
 }
 int Workspace::getRelation(std::string_view table, int record, std::string_view field) const {
-  return database.tableByName(table).getRelation(record, field);
+  return database->tableByName(table).getRelation(record, field);
 }
 int Workspace::getRelationAt(int table, int record, int field) const {
-  return database.tableByIndex(table).getRelation(record, field);
+  return database->tableByIndex(table).getRelation(record, field);
 }
 
 int Workspace::getChildCount(std::string_view table, int record,
                              std::string_view childTable) const {
-  return database.tableByName(table).childCount(record, childTable);
+  return database->tableByName(table).childCount(record, childTable);
 }
 int Workspace::getChildCountAt(int table, int record, int childTable) const {
-  return database.tableByIndex(table).childCount(record, childTable);
+  return database->tableByIndex(table).childCount(record, childTable);
 }
 int Workspace::getChild(std::string_view table, int record, std::string_view childTable,
                         int position) const {
-  return database.tableByName(table).childRecord(record, childTable, position);
+  return database->tableByName(table).childRecord(record, childTable, position);
 }
 int Workspace::getChildAt(int table, int record, int childTable, int position) const {
-  return database.tableByIndex(table).childRecord(record, childTable, position);
+  return database->tableByIndex(table).childRecord(record, childTable, position);
 }
 
 int Workspace::findString(std::string_view table, std::string_view field, std::string_view value,
                           int from) const {
-  const Table& searched = database.tableByName(table);
+  const Table& searched = database->tableByName(table);
   const int index = searched.getDefinition().fieldIndex(field);
   if (searched.getDefinition().fieldType(index) != FieldType::String) throwError(kNotStringField);
   if (from < 0) throwError(kIndexOutOfRange);
@@ -201,7 +219,7 @@ int Workspace::findString(std::string_view table, std::string_view field, std::s
 }
 
 int Workspace::findInt(std::string_view table, std::string_view field, int value, int from) const {
-  const Table& searched = database.tableByName(table);
+  const Table& searched = database->tableByName(table);
   const int index = searched.getDefinition().fieldIndex(field);
   const int type = searched.getDefinition().fieldType(index);
   if (type != FieldType::Int && type != FieldType::Long && type != FieldType::Relation) {

@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-// Holds the database by value, the table definition under construction (the temporary table)
+// Holds the database, the table definition under construction (the temporary table)
 // and the current table chosen for building records. Adds two checks of its own: code 3 (no
 // temporary table) and code 4 (no current table), each made before any engine check; every
 // other failure comes from the engine unchanged. Returned texts are the engine's stored texts
@@ -32,15 +32,19 @@ class Workspace {
   // Clears the current table when it is the one deleted.
   void deleteTable(int table);
   int getTableCount() const;
-  // The codes of saveDatabase and loadDatabase (xml/Persistence.h).
+  // The codes of saveDatabase, loadDatabase and saveDatabaseWithSchema (xml/Persistence.h);
+  // a failure's detail is kept for takeFailureDetail.
   bool save(const std::string& fileName);
   bool load(const std::string& fileName);
-  const std::string& getDatabaseName() const { return database.getName(); }
-  // As save, with the table definitions written into the file as well.
   bool saveWithSchema(const std::string& fileName);
-  // Replaces the whole database by a file saveWithSchema wrote; all or nothing. Code 15 for a
-  // file without the definitions.
+  // Replaces the whole database (name, tables, records) by a file saveWithSchema wrote, and drops
+  // the temporary and current table; all or nothing: on false or any failure nothing changes.
+  // The codes of openDatabase (15 for a file without the definitions).
   bool open(const std::string& fileName);
+  // What the last failed save, load or open said for a person ("" when it said nothing); taking
+  // it empties it, so it never outlives the failure it describes.
+  std::string takeFailureDetail() noexcept;
+  const std::string& getDatabaseName() const { return database->getName(); }
 
   // The first existing record at index >= from whose field holds value; -1 when there is none.
   // Codes in order: 1 (unknown table or field), 14 (deleted table), 10 for findString on another
@@ -103,14 +107,15 @@ class Workspace {
 
   // The table records are being built in; nullptr when none is chosen.
   const Table* getCurrentTable() const { return currentTable; }
-  const Database& getDatabase() const { return database; }
-  Database& getDatabase() { return database; }
+  const Database& getDatabase() const { return *database; }
+  Database& getDatabase() { return *database; }
 
  private:
   Table& current();  // code 4 without a current table
 
-  Database database;
+  std::unique_ptr<Database> database;  // never null; replaced whole by open
   std::unique_ptr<TableDefinition> temporaryTable;
+  std::string failureDetail;
   Table* currentTable = nullptr;
   FileEnv* fileEnv = &defaultFileEnv();
 };

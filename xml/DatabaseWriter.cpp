@@ -1,5 +1,7 @@
 #include "xml/DatabaseWriter.h"
 
+#include <errno.h>
+
 #include "engine/Database.h"
 #include "engine/Errors.h"
 #include "engine/FieldValue.h"
@@ -7,6 +9,7 @@
 #include "engine/Record.h"
 #include "engine/RecordRenumbering.h"
 #include "engine/Table.h"
+#include "engine/TableDefinition.h"
 #include "xml/FileEnv.h"
 #include "xml/MarkupOutput.h"
 #include "xml/NameRule.h"
@@ -18,25 +21,78 @@ namespace {
 // Room beyond a chunk, so the append that crosses the chunk size does not grow the buffer.
 constexpr size_t kChunkSlack = 4096;
 
+// False for a Relation field added as a plain field, which records no target.
+bool hasTarget(const TableDefinition& definition, int field) {
+  try {
+    definition.relationTarget(field);
+    return true;
+  } catch (const Win::Exception&) {
+    return false;
+  }
+}
+
 }  // namespace
 
-void DatabaseWriter::save(const std::string& fileName) {
+void DatabaseWriter::save(const std::string& fileName, std::string* failure) {
   requireWritableNames(database);
+  if (withSchema) checkSchema(failure);
   renumbering = std::make_unique<RecordRenumbering>(database);
   check();
-  FileFailure failure;
+  FileFailure fileFailure;
   const bool replaced = atomicReplace(
       env, fileName,
       [&](int descriptor) {
         std::string buffer;
         buffer.reserve(MarkupOutput::kChunkSize + kChunkSlack);
         MarkupOutput output(buffer, env, descriptor);
-        write(output);
-        output.flush();
+        try {
+          write(output);
+          output.flush();
+        } catch (const Win::Exception& e) {
+          // A failed write goes back as one, so the failure names the file and the reason.
+          if (e.getCode() != kCannotOpenForWriting.code || output.getWriteError() == 0) throw;
+          errno = output.getWriteError();
+          return false;
+        }
         return true;
       },
-      failure);
-  if (!replaced) throwError(kCannotOpenForWriting);
+      fileFailure);
+  if (!replaced) {
+    // The file as the caller named it first, as read failures say it; the step may have been
+    // applied to the temporary file or a link's target.
+    if (failure != nullptr) *failure = fileName + ": " + fileFailure.describe();
+    throwError(kCannotOpenForWriting);
+  }
+}
+
+void DatabaseWriter::checkSchema(std::string* failure) const {
+  const auto refuse = [failure](const std::string& why) {
+    if (failure != nullptr) *failure = why;
+    throwError(kNameNotWritable);
+  };
+  for (int t = 0; t < database.tableCount(); ++t) {
+    if (!database.tableExists(t)) continue;
+    const std::string& name = database.tableName(t);
+    if (database.tableIndex(name) != t) {
+      refuse("the table name \"" + name + "\" is used by more than one table");
+    }
+    const TableDefinition& definition = database.tableByIndex(t).getDefinition();
+    for (int field = 0; field < definition.fieldCount(); ++field) {
+      const std::string& fieldName = definition.fieldName(field);
+      if (definition.fieldIndex(fieldName) != field) {
+        refuse("the field name \"" + fieldName + "\" is used twice in table \"" + name + "\"");
+      }
+      const int type = definition.fieldType(field);
+      if (type != FieldType::Int && type != FieldType::String && type != FieldType::Long &&
+          type != FieldType::Relation) {
+        refuse("field \"" + fieldName + "\" in table \"" + name + "\" has type " +
+               std::to_string(type) + ", which a schema cannot describe");
+      }
+      if (type == FieldType::Relation && !hasTarget(definition, field)) {
+        refuse("relation field \"" + fieldName + "\" in table \"" + name + "\" has no target");
+      }
+    }
+  }
 }
 
 void DatabaseWriter::check() {
@@ -96,7 +152,9 @@ void DatabaseWriter::write(MarkupOutput& out) const {
   out.append(kDownloadComment);
   out.append("--><database><info><name>");
   out.appendEscaped(database.getName());
-  out.append("</name><version>1</version></info>");
+  out.append("</name><version>1</version>");
+  if (withSchema) writeSchema(out);
+  out.append("</info>");
   if (tables.empty()) {
     out.append("<data/></database>");
     return;
@@ -155,6 +213,40 @@ void DatabaseWriter::write(MarkupOutput& out) const {
     out.append('>');
   }
   out.append("</data></database>");
+}
+
+void DatabaseWriter::writeSchema(MarkupOutput& out) const {
+  static constexpr const char* kTypeNames[] = {"Int", "String", "Long", "Relation"};
+  bool empty = true;
+  for (int t = 0; t < database.tableCount() && empty; ++t) empty = !database.tableExists(t);
+  if (empty) {
+    out.append("<schema/>");  // as data is written without tables
+    return;
+  }
+  out.append("<schema>");
+  for (int t = 0; t < database.tableCount(); ++t) {
+    if (!database.tableExists(t)) continue;
+    out.append("<table><name>");
+    out.appendEscaped(database.tableName(t));
+    out.append("</name>");
+    const TableDefinition& definition = database.tableByIndex(t).getDefinition();
+    for (int field = 0; field < definition.fieldCount(); ++field) {
+      const int type = definition.fieldType(field);  // one of the four: checkSchema saw to it
+      out.append("<field><name>");
+      out.appendEscaped(definition.fieldName(field));
+      out.append("</name><type>");
+      out.append(kTypeNames[type]);
+      out.append("</type>");
+      if (type == FieldType::Relation) {
+        out.append("<target>");
+        out.appendEscaped(definition.relationTarget(field));
+        out.append("</target>");
+      }
+      out.append("</field>");
+    }
+    out.append("</table>");
+  }
+  out.append("</schema>");
 }
 
 }  // namespace velmora

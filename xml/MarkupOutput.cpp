@@ -1,5 +1,7 @@
 #include "xml/MarkupOutput.h"
 
+#include <errno.h>
+
 #include "engine/Errors.h"
 #include "xml/FileEnv.h"
 
@@ -19,7 +21,10 @@ void MarkupOutput::appendDecimal(int value) {
 }
 
 void MarkupOutput::flush() {
-  if (!writeAll(env, descriptor, buffer.data(), buffer.size())) throwError(kCannotOpenForWriting);
+  if (!writeAll(env, descriptor, buffer.data(), buffer.size())) {
+    writeError = errno;
+    throwError(kCannotOpenForWriting);
+  }
   buffer.clear();
 }
 

@@ -37,6 +37,8 @@ class MarkupOutput {
   void appendDecimal(int value);
   // Writes the buffer out and empties it.
   void flush();
+  // The errno of the write that failed; 0 while none has.
+  int getWriteError() const { return writeError; }
 
  private:
   void flushWhenFull() {
@@ -46,6 +48,7 @@ class MarkupOutput {
   std::string& buffer;
   FileEnv& env;
   int descriptor;
+  int writeError = 0;
 };
 
 }  // namespace velmora

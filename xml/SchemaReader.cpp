@@ -178,7 +178,7 @@ class SchemaReader::Parse {
         schema.hasSchema = true;
         children("schema", [&](const std::string& table) {
           if (table != "table") failHere("unexpected element <" + table + "> in <schema>");
-          schema.tables.push_back(readTable());
+          schema.tables.push_back(readTable(schema.tables));
         });
       } else {
         skip();  // room for later additions
@@ -186,7 +186,8 @@ class SchemaReader::Parse {
     });
   }
 
-  SchemaTable readTable() {
+  // A name given twice would send two tables' records, or two fields' values, to one of them.
+  SchemaTable readTable(const std::vector<SchemaTable>& before) {
     const long long start = lexer.getTokenOffset();
     SchemaTable table;
     bool seenName = false;
@@ -194,12 +195,24 @@ class SchemaReader::Parse {
       if (child == "name") {
         leaf(child, "table", seenName, table.name);
       } else if (child == "field") {
-        table.fields.push_back(readField());
+        const long long fieldStart = lexer.getTokenOffset();
+        SchemaField field = readField();
+        for (const SchemaField& other : table.fields) {
+          if (other.name == field.name) {
+            throw SchemaFailure{fieldStart, "repeated field name \"" + field.name + "\""};
+          }
+        }
+        table.fields.push_back(std::move(field));
       } else {
         failHere("unexpected element <" + child + "> in <table>");
       }
     });
     if (!seenName) throw SchemaFailure{start, "table without a name"};
+    for (const SchemaTable& other : before) {
+      if (other.name == table.name) {
+        throw SchemaFailure{start, "repeated table name \"" + table.name + "\""};
+      }
+    }
     return table;
   }
 

@@ -48,7 +48,8 @@ class SchemaReader {
   // Code 101 "error opening file for reading" when the file cannot be opened or read up to the
   // end of info, or when the schema cannot describe a database: a table or field without a
   // name, a field without a type, an unknown type, a Relation without a target, a target on
-  // another type, a repeated or unknown element. getReadError then says where and why.
+  // another type, a repeated or unknown element, a table name or a field name within a table
+  // given twice. getReadError then says where and why.
   FileSchema readFile(const std::string& fileName, FileEnv& env = defaultFileEnv());
   // The same for the bytes from begin up to end or up to the first zero byte before it.
   FileSchema read(const char* begin, const char* end);

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "velmora/IVelmoraDatabase2.h"
 #include "velmora/Identifiers.h"
 
 #include "component/ComponentObject.h"
@@ -334,6 +336,74 @@ TEST_F(IoFaultTest, EveryFailingFileCallOfALoadReportsCannotRead) {
     ASSERT_EQ(db->Load(target.c_str(), &loaded), S_OK);
     ASSERT_EQ(db->GetRecordCountAt(0, &count), S_OK);
     EXPECT_EQ(count, 5);
+  }
+}
+
+// Each file call of an Open fails in turn, in its first read (the schema) and its second (the
+// records): 101 naming the file, and the instance keeps its database whole.
+TEST_F(IoFaultTest, EveryFailingFileCallOfAnOpenChangesNothing) {
+  Instance source;
+  const std::string target = dir.file("db.xml");
+  defineEmployee(*source);
+  addEmployees(*source, 5);
+  uint8_t flag = 0;
+  ASSERT_EQ(static_cast<IVelmoraDatabase2&>(*source).SaveWithSchema(target.c_str(), &flag), S_OK);
+  Instance db;
+  ASSERT_EQ(db->CreateDatabase("kept", 1), S_OK);
+  defineEmployee(*db);
+  addEmployees(*db, 2);
+  auto& second = static_cast<IVelmoraDatabase2&>(*db);
+  const Call calls[] = {Call::Open, Call::Flock, Call::Fstat, Call::Pread};
+  int32_t count = -1;
+  const char* text = nullptr;
+  for (const Call call : calls) {
+    for (int failAt = 1; failAt <= 2; ++failAt) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(call)) + " #" + std::to_string(failAt));
+      const int descriptors = countOpenDescriptors();
+      {
+        InjectedFileSystem injected(db, {call, failAt, EIO, 0, nullptr});
+        uint8_t loaded = 7;
+        EXPECT_EQ(second.Open(target.c_str(), &loaded), kCannotRead);
+        EXPECT_EQ(loaded, 7);
+      }
+      EXPECT_EQ(countOpenDescriptors(), descriptors);
+      ASSERT_EQ(second.GetLastErrorText(&text), S_OK);
+      EXPECT_EQ(std::string(text).rfind(target + ": ", 0), 0u) << text;
+      ASSERT_EQ(db->GetRecordCountAt(0, &count), S_OK);
+      EXPECT_EQ(count, 2);
+      ASSERT_EQ(second.GetDatabaseName(&text), S_OK);
+      EXPECT_STREQ(text, "kept");
+    }
+  }
+  ASSERT_EQ(second.Open(target.c_str(), &flag), S_OK);
+  ASSERT_EQ(db->GetRecordCountAt(0, &count), S_OK);
+  EXPECT_EQ(count, 5);
+}
+
+// A failed save names the file and the system's reason, whichever step failed.
+TEST_F(IoFaultTest, FailedSaveTextNamesTheFileAndTheReason) {
+  struct Case {
+    Call call;
+    int error;
+  } const cases[] = {
+      {Call::Open, EACCES}, {Call::Write, ENOSPC}, {Call::Fsync, EIO}, {Call::Rename, EXDEV}};
+  Instance db;
+  const std::string target = dir.file("db.xml");
+  prepare(db, target, 3, 3);
+  auto& second = static_cast<IVelmoraDatabase2&>(*db);
+  for (const Case& c : cases) {
+    for (const bool withSchema : {false, true}) {
+      SCOPED_TRACE(strerror(c.error));
+      InjectedFileSystem injected(db, {c.call, 1, c.error, 0, nullptr});
+      uint8_t saved = 7;
+      EXPECT_EQ(withSchema ? second.SaveWithSchema(target.c_str(), &saved)
+                           : db->Save(target.c_str(), &saved),
+                kCannotWrite);
+      const char* text = nullptr;
+      ASSERT_EQ(second.GetLastErrorText(&text), S_OK);
+      EXPECT_NE(std::string(text).find(dir.path() + "/db.xml"), std::string::npos) << text;
+      EXPECT_NE(std::string(text).find(strerror(c.error)), std::string::npos) << text;
+    }
   }
 }
 

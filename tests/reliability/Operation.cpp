@@ -64,6 +64,11 @@ const Signature kSignatures[kMethodCount] = {
     {"GetTableCount", "o", OutKind::Int},           // slot 54
     {"TruncateFile", "fii", OutKind::None},         // helper: file a cut to b bytes
     {"PatchFile", "fiii", OutKind::None},           // helper: byte b of file a set to c
+    {"SaveWithSchema", "fo", OutKind::Bool},        // slot 55
+    {"FindString", "ttiio", OutKind::Int},          // slot 58: a picks the value (findValue)
+    {"FindInt", "ttiio", OutKind::Int},             // slot 59
+    {"GetDatabaseName", "o", OutKind::Text},        // slot 60
+    {"Open", "fo", OutKind::Bool},                  // slot 56
 };
 
 const char* const kFileSlots[kFileSlotCount] = {
@@ -252,7 +257,7 @@ std::vector<Operation> decodeOperations(const uint8_t* data, size_t size) {
     operation.method = static_cast<Method>(code % kMethodCount);
     const Signature& signature = signatureOf(operation.method);
     const int selector = code / kMethodCount;
-    const bool helper = static_cast<int>(operation.method) >= kInterfaceMethodCount;
+    const bool helper = isHelperStep(operation.method);
     if (helper) {
       // No interface call to pass a null to.
     } else if (selector == 1 && (hasParameter(signature, 't') || hasParameter(signature, 'f'))) {
@@ -293,6 +298,11 @@ std::string encodeOperations(const std::vector<Operation>& operations) {
     }
   }
   return out;
+}
+
+const std::string& findValue(int32_t a) {
+  const std::vector<std::string>& pool = textPool();
+  return pool[static_cast<uint32_t>(a) % pool.size()];
 }
 
 }  // namespace velmora

@@ -69,10 +69,21 @@ enum class Method : uint8_t {
   // offset `b` replaced by `c`, into the scratch file.
   TruncateFile,
   PatchFile,
+  // The second interface's methods.
+  SaveWithSchema,
+  FindString,
+  FindInt,
+  GetDatabaseName,
+  Open,
 };
 
 inline constexpr int kInterfaceMethodCount = 52;
-inline constexpr int kMethodCount = 54;
+inline constexpr int kMethodCount = 59;
+
+// The two helper steps, which call nothing.
+inline bool isHelperStep(Method method) {
+  return method == Method::TruncateFile || method == Method::PatchFile;
+}
 
 // What a method's out-parameter is.
 enum class OutKind : uint8_t { None, Int, Bool, Text };
@@ -123,5 +134,7 @@ const std::vector<std::string>& textPool();
 inline constexpr int kNameCount = 18;
 // The names that tables are mostly created with (the first few of the pool).
 inline constexpr int kTableNameCount = 4;
+// The text FindString looks for: the pool's text that a picks.
+const std::string& findValue(int32_t a);
 
 }  // namespace velmora

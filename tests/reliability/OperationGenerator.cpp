@@ -319,6 +319,11 @@ Method OperationGenerator::pickMethod(const ReferenceModel& model) {
       {Method::GetTableCount, 10},
       {Method::TruncateFile, 5},
       {Method::PatchFile, 5},
+      {Method::SaveWithSchema, 15},
+      {Method::FindString, 20},
+      {Method::FindInt, 20},
+      {Method::GetDatabaseName, 3},
+      {Method::Open, 8},
   };
   int total = 0;
   for (const Weighted& entry : weights) total += entry.weight;
@@ -427,8 +432,29 @@ Operation OperationGenerator::next(const ReferenceModel& model) {
     case Method::AddRecord:
       op.a = chance(75) ? -1 : index(recordCount(current) + 1);
       break;
+    case Method::FindString:
+    case Method::FindInt: {
+      op.s1 = tableName(database);
+      const auto found = database.tableNames.indexByName.find(op.s1);
+      const ModelTable* table = found == database.tableNames.indexByName.end()
+                                    ? nullptr
+                                    : database.tables[found->second].get();
+      op.s2 = fieldName(table);
+      // Values that records often hold: small numbers, and the pool's texts.
+      op.a = op.method == Method::FindString ? below(static_cast<int>(textPool().size()))
+             : chance(70)                    ? between(-1, 3)
+                                             : number();
+      op.b = chance(85) ? below(3) : index(table == nullptr ? 0 : recordCount(table));
+      break;
+    }
+    case Method::Open:
+      // The files saves wrote, or none; the model does not foresee every way a patched file
+      // fails before its schema is read.
+      op.a = chance(90) ? below(2) : below(4);
+      break;
     case Method::Load:
     case Method::Save:
+    case Method::SaveWithSchema:
       op.a = chance(85) ? below(2) : below(kFileSlotCount);
       if (op.method == Method::Load && chance(20)) op.a = kScratchFileSlot;
       break;

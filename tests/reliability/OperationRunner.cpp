@@ -1,6 +1,7 @@
 #include "tests/reliability/OperationRunner.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <optional>
 #include <set>
 #include <utility>
+
+#include "velmora/Identifiers.h"
 
 namespace velmora {
 
@@ -66,6 +69,13 @@ OperationRunner::~OperationRunner() {
 }
 
 std::string OperationRunner::path(int slot) const { return directory + "/" + fileSlotName(slot); }
+
+IVelmoraDatabase2& OperationRunner::second() const {
+  void* out = nullptr;
+  if (instance->QueryInterface(IID_IVelmoraDatabase2, &out) != S_OK) abort();
+  instance->Release();  // the runner's own reference keeps the object
+  return *static_cast<IVelmoraDatabase2*>(out);
+}
 
 Outcome OperationRunner::call(const Operation& op, std::string& problem) {
   ++calls;
@@ -242,6 +252,21 @@ Outcome OperationRunner::call(const Operation& op, std::string& problem) {
     case Method::GetTableCount:
       r = db.GetTableCount(oi);
       break;
+    case Method::SaveWithSchema:
+      r = second().SaveWithSchema(f, ob);
+      break;
+    case Method::FindString:
+      r = second().FindString(t1, t2, findValue(op.a).c_str(), op.b, oi);
+      break;
+    case Method::FindInt:
+      r = second().FindInt(t1, t2, op.a, op.b, oi);
+      break;
+    case Method::GetDatabaseName:
+      r = second().GetDatabaseName(ot);
+      break;
+    case Method::Open:
+      r = second().Open(f, ob);
+      break;
     case Method::TruncateFile:
     case Method::PatchFile: {
       std::optional<std::string> source = fileSlotIsOrdinary(op.a) ? readFile(file) : std::nullopt;
@@ -298,8 +323,9 @@ std::string OperationRunner::step(const Operation& op) {
                 std::to_string(expected.text.size()) + ")";
     }
   }
-  if (problem.empty() && (op.method == Method::Save || op.method == Method::Load ||
-                          op.method == Method::TruncateFile || op.method == Method::PatchFile)) {
+  if (problem.empty() && (op.method == Method::Save || op.method == Method::SaveWithSchema ||
+                          op.method == Method::Load || op.method == Method::TruncateFile ||
+                          op.method == Method::PatchFile)) {
     problem = compareFiles();
   }
   return problem.empty() ? problem : describe(op) + ": " + problem;
@@ -401,7 +427,10 @@ SequenceResult runSequence(const InstanceFactory& factory, const std::string& di
   SequenceResult result;
   for (size_t i = 0; i < operations.size(); ++i) {
     std::string problem = runner.step(operations[i]);
-    if (problem.empty() && operations[i].method == Method::Load) problem = runner.compareState();
+    if (problem.empty() &&
+        (operations[i].method == Method::Load || operations[i].method == Method::Open)) {
+      problem = runner.compareState();
+    }
     if (!problem.empty()) {
       result.passed = false;
       result.failingStep = i;

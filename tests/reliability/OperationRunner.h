@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "velmora/IVelmoraDatabase.h"
+#include "velmora/IVelmoraDatabase2.h"
 
 #include "tests/reliability/Operation.h"
 #include "tests/reliability/ReferenceModel.h"
@@ -31,10 +32,13 @@ class OperationRunner {
   std::string compareState();
 
   const ReferenceModel& getModel() const { return model; }
+  // The instance under test, owned by the runner.
+  IVelmoraDatabase* getInstance() const { return instance; }
   int getCallCount() const { return calls; }
 
  private:
   Outcome call(const Operation& operation, std::string& problem);
+  IVelmoraDatabase2& second() const;  // the same object through its second interface
   std::string compareFiles();
   std::string path(int slot) const;
 

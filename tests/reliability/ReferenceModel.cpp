@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "tests/reliability/ReferenceReader.h"
@@ -28,6 +29,7 @@ constexpr int kNoTemporaryRecord = 11;
 constexpr int kChildTableNotFound = 12;
 constexpr int kChildOutOfRange = 13;
 constexpr int kOutOfRange = 14;
+constexpr int kNoSchema = 15;
 constexpr int kCannotRead = 101;
 constexpr int kCannotWrite = 102;
 
@@ -305,7 +307,7 @@ int ReferenceModel::renumber(const std::string& tableName, int record) const {
   return occupied - 1;
 }
 
-std::string ReferenceModel::buildDocument() const {
+std::string ReferenceModel::buildDocument(bool withSchema) const {
   // A name that would become markup of its own is refused before anything is written.
   const auto unwritable = [](const std::string& name) {
     return name.empty() || name[0] == '!' || name[0] == '?' ||
@@ -319,6 +321,35 @@ std::string ReferenceModel::buildDocument() const {
       if (unwritable(definition.names.nameOf(field))) fail(16);
     }
   }
+  // With the schema: what it cannot carry is refused next (a name taken by a later table or
+  // field, a type beyond the four, a relation without a target), then written in index order.
+  std::string schema;
+  for (size_t t = 0; t < database.tables.size() && withSchema; ++t) {
+    if (database.tables[t] == nullptr) continue;
+    const std::string& tableName = database.tableNames.nameOf(static_cast<int>(t));
+    if (database.tableNames.indexOf(tableName) != static_cast<int>(t)) fail(16);
+    const ModelDefinition& definition = database.tables[t]->definition;
+    std::string fields;
+    for (int field = 0; field < definition.fieldCount(); ++field) {
+      const std::string& fieldName = definition.names.nameOf(field);
+      if (definition.names.indexOf(fieldName) != field) fail(16);
+      static const char* const kTypeNames[] = {"Int", "String", "Long", "Relation"};
+      const int type = definition.types[field];
+      if (type < kInt || type > kRelation) fail(16);
+      std::string content =
+          element("name", escapeText(fieldName)) + "<type>" + kTypeNames[type] + "</type>";
+      if (type == kRelation) {
+        const auto target =
+            std::find_if(definition.relationTargets.begin(), definition.relationTargets.end(),
+                         [field](const auto& entry) { return entry.first == field; });
+        if (target == definition.relationTargets.end()) fail(16);
+        content += element("target", escapeText(target->second));
+      }
+      fields += element("field", content);
+    }
+    schema += element("table", element("name", escapeText(tableName)) + fields);
+  }
+  if (withSchema) schema = element("schema", schema);
   std::string data;
   for (size_t t = 0; t < database.tables.size(); ++t) {
     const ModelTable* table = database.tables[t].get();
@@ -354,8 +385,8 @@ std::string ReferenceModel::buildDocument() const {
     data += element(tableName, records);
   }
   return std::string(kCreatedComment) + kDownloadComment + "<database><info><name>" +
-         escapeText(database.name) + "</name><version>1</version></info>" + element("data", data) +
-         "</database>";
+         escapeText(database.name) + "</name><version>1</version>" + schema + "</info>" +
+         element("data", data) + "</database>";
 }
 
 void ReferenceModel::applyDocument(const ModelNode& root) {
@@ -415,6 +446,83 @@ Outcome ReferenceModel::loadBytes(const std::string& bytes) {
   applyDocument(root);
   outcome.number = 1;
   return outcome;
+}
+
+namespace {
+
+// The first text of the element's child `name`; "" when there is none.
+std::string childText(const ModelNode& element, const std::string& name) {
+  for (const auto& child : element.children) {
+    if (!child->isElement || child->name != name) continue;
+    for (const auto& text : child->children) {
+      if (!text->isElement) return text->text;
+    }
+    return "";
+  }
+  return "";
+}
+
+}  // namespace
+
+// A file a save wrote: the tables its schema lists, created in order as CreateTable does, then
+// its records as Load reads them; any failure puts everything back.
+bool ReferenceModel::open(const std::string& bytes) {
+  ModelDocument document;
+  try {
+    document = readModelDocument(bytes);
+  } catch (const ReadFailure&) {
+    fail(kCannotRead);
+  }
+  const ModelNode& info = *document.topLevel.front()->children.front();
+  const ModelNode* schema = nullptr;
+  for (const auto& child : info.children) {
+    if (child->isElement && child->name == "schema") schema = child.get();
+  }
+  if (schema == nullptr) fail(kNoSchema);
+  ModelDatabase kept;
+  kept.name = childText(info, "name");
+  std::swap(database, kept);
+  std::optional<ModelDefinition> keptTemporary = std::move(temporaryTable);
+  const int keptCurrent = currentTable;
+  currentTable = -1;
+  bool loaded = false;
+  try {
+    for (const auto& table : schema->children) {
+      temporaryTable = ModelDefinition();
+      for (const auto& field : table->children) {
+        if (field->name != "field") continue;
+        static const char* const kTypeNames[] = {"Int", "String", "Long", "Relation"};
+        const int number = temporaryTable->fieldCount();
+        const std::string type = childText(*field, "type");
+        const int typeCode = static_cast<int>(
+            std::find(std::begin(kTypeNames), std::end(kTypeNames), type) - kTypeNames);
+        temporaryTable->types.push_back(typeCode);
+        temporaryTable->names.add(number, childText(*field, "name"));
+        if (typeCode == kRelation) {
+          temporaryTable->relationTargets.emplace_back(number, childText(*field, "target"));
+        }
+      }
+      try {
+        createTable(childText(*table, "name"));
+      } catch (const ModelFailure& failure) {
+        if (failure.code != kNameNotFound) throw;  // the table stays, unlinked
+      }
+    }
+    loaded = loadBytes(bytes).number != 0;
+  } catch (const ModelFailure&) {
+    std::swap(database, kept);
+    temporaryTable = std::move(keptTemporary);
+    currentTable = keptCurrent;
+    throw;
+  }
+  if (!loaded) {
+    std::swap(database, kept);
+    temporaryTable = std::move(keptTemporary);
+    currentTable = keptCurrent;
+    return false;
+  }
+  temporaryTable.reset();
+  return true;
 }
 
 bool ReferenceModel::load(int slot) {
@@ -598,8 +706,9 @@ Outcome ReferenceModel::apply(const Operation& op) {
       case Method::Load:
         number = load(op.a) ? 1 : 0;
         break;
-      case Method::Save: {
-        std::string document = buildDocument();
+      case Method::Save:
+      case Method::SaveWithSchema: {
+        std::string document = buildDocument(op.method == Method::SaveWithSchema);
         if (!fileSlotIsOrdinary(op.a)) fail(kCannotWrite);
         files[op.a] = std::move(document);
         number = 1;
@@ -626,6 +735,34 @@ Outcome ReferenceModel::apply(const Operation& op) {
       case Method::GetTableCount:
         number = static_cast<int32_t>(database.tables.size());
         break;
+      case Method::FindString:
+      case Method::FindInt: {
+        const ModelTable& table = tableByName(op.s1);
+        const int field = table.definition.names.indexOf(op.s2);
+        const int type = table.definition.fieldType(field);
+        const bool byText = op.method == Method::FindString;
+        if (byText && type != kString) fail(kNotString);
+        if (!byText && type != kInt && type != kLong && type != kRelation) fail(kNotInt);
+        if (op.b < 0) fail(kOutOfRange);
+        number = -1;
+        for (size_t r = static_cast<size_t>(op.b); r < table.records.size() && number < 0; ++r) {
+          if (!table.records[r]) continue;
+          const ModelCell& cell = *(*table.records[r])[field];
+          if (byText ? cell.text == findValue(op.a) : cell.number == op.a) {
+            number = static_cast<int32_t>(r);
+          }
+        }
+        break;
+      }
+      case Method::GetDatabaseName:
+        outcome.text = database.name;
+        break;
+      case Method::Open: {
+        const std::optional<std::string> bytes = fileContent(op.a);
+        if (!bytes) fail(kCannotRead);
+        number = open(*bytes) ? 1 : 0;
+        break;
+      }
       case Method::TruncateFile:
       case Method::PatchFile: {
         const std::optional<std::string> source =

@@ -82,8 +82,9 @@ class ReferenceModel {
   // The bytes of a file slot, or nothing when the slot holds no file.
   std::optional<std::string> fileContent(int slot) const;
 
-  // The document that saving the database would write; throws ModelFailure like a save does.
-  std::string buildDocument() const;
+  // The document that saving the database would write (with the schema in info when asked);
+  // throws ModelFailure like a save does.
+  std::string buildDocument(bool withSchema = false) const;
   // The outcome of loading the given file bytes into this model (records are cleared first).
   Outcome loadBytes(const std::string& bytes);
 
@@ -105,6 +106,7 @@ class ReferenceModel {
   int createTable(const std::string& name);
   int renumber(const std::string& tableName, int record) const;
   bool load(int slot);
+  bool open(const std::string& bytes);
   void applyDocument(const ModelNode& root);
 
   ModelDatabase database;

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -239,3 +240,41 @@ TEST_F(PersistenceTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
 }
 
 }  // namespace
+
+// Files written with and without the schema, one-line and indented by hand, validate against
+// the published XML Schema; a schema with an unknown type does not.
+TEST_F(PersistenceTest, SavedFilesValidateAgainstTheXmlSchema) {
+  if (system("xmllint --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "xmllint is missing";
+  Database database("my <database>", 1);
+  Table& employees = addEmployeeTable(database);
+  addEmployee(employees, "a & b", "", -12);
+  addTable(database, "empty", {});
+  const std::string plain = dir.file("plain.xml");
+  const std::string withSchema = dir.file("schema.xml");
+  ASSERT_TRUE(saveDatabase(database, plain));
+  ASSERT_TRUE(saveDatabaseWithSchema(database, withSchema));
+  std::string indented = readFileBytes(withSchema);
+  for (const char* tag : {"<info>", "<schema>", "<table>", "<field>", "<data>"}) {
+    const std::string_view tagText(tag);
+    for (size_t at = indented.find(tag); at != std::string::npos;
+         at = indented.find(tag, at + 4 + tagText.size())) {
+      indented.insert(at, "\r\n  ");
+    }
+  }
+  const std::string indentedFile = dir.file("indented.xml");
+  writeFileBytes(indentedFile, indented);
+  std::string wrong = readFileBytes(withSchema);
+  wrong.replace(wrong.find("<type>Int</type>"), 16, "<type>Float</type>");
+  const std::string wrongFile = dir.file("wrong.xml");
+  writeFileBytes(wrongFile, wrong);
+  const std::string xmlSchema = std::string(VELMORA_SOURCE_DIR) + "/docs/velmora.xsd";
+  const struct {
+    const std::string& file;
+    bool valid;
+  } cases[] = {{plain, true}, {withSchema, true}, {indentedFile, true}, {wrongFile, false}};
+  for (const auto& c : cases) {
+    const std::string command =
+        "xmllint --noout --schema '" + xmlSchema + "' '" + c.file + "' 2>/dev/null";
+    EXPECT_EQ(system(command.c_str()) == 0, c.valid) << readFileBytes(c.file);
+  }
+}
