@@ -335,32 +335,7 @@ std::unique_ptr<Database> buildDatabase(const std::string& path, const SchemaDes
   return database;
 }
 
-// The schema section, names escaped as values are.
-std::string schemaMarkup(const SchemaDescription& schema) {
-  std::string out = "<schema>";
-  for (const TableSchema& table : schema.tables) {
-    out.append("<table><name>");
-    appendEscaped(out, table.name);
-    out.append("</name>");
-    for (const SchemaField& field : table.fields) {
-      out.append("<field><name>");
-      appendEscaped(out, field.name);
-      out.append("</name><type>");
-      out.append(typeName(field.type));
-      out.append("</type>");
-      if (field.type == FieldType::Relation) {
-        out.append("<target>");
-        appendEscaped(out, field.target);
-        out.append("</target>");
-      }
-      out.append("</field>");
-    }
-    out.append("</table>");
-  }
-  out.append("</schema>");
-  return out;
-}
-
+// Replaces path by bytes atomically (temporary file, sync, rename).
 void replaceFile(const std::string& path, std::string_view bytes) {
   FileEnv& env = defaultFileEnv();
   FileFailure failure;
@@ -373,29 +348,14 @@ void replaceFile(const std::string& path, std::string_view bytes) {
 }
 
 // Saves the one-line form that Save writes to path, replacing it atomically, with the schema
-// section inside info right after the version when withSchema. Throws Win::Exception as
-// saveDatabase does.
-// TODO(velmora): the library's save with the schema takes over here (#12)
+// section inside info when withSchema (the library's SaveWithSchema). Throws Win::Exception as
+// the library's save does.
 void saveOneLine(const Database& database, const std::string& path, bool withSchema) {
-  if (!withSchema) {
+  if (withSchema) {
+    saveDatabaseWithSchema(database, path);
+  } else {
     saveDatabase(database, path);
-    return;
   }
-  const std::string scratch = path + ".velmora-schema";
-  std::string bytes;
-  try {
-    saveDatabase(database, scratch);
-    bytes = readFile(scratch);
-  } catch (...) {
-    ::unlink(scratch.c_str());
-    throw;
-  }
-  ::unlink(scratch.c_str());
-  constexpr std::string_view kVersionEnd = "</version>";
-  const size_t at = bytes.find(kVersionEnd);
-  if (at == std::string::npos) throw CommandError(path + ": the saved document has no version");
-  bytes.insert(at + kVersionEnd.size(), schemaMarkup(DatabaseFile::describe(database)));
-  replaceFile(path, bytes);
 }
 
 // Reading with a progress line.

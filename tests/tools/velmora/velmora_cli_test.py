@@ -147,7 +147,8 @@ class VelmoraTest(unittest.TestCase):
             ('<database><info/><data><t><record>', ':1:27: <record> is not closed'),
             ('<database><info/><data/></database><more/>', ':1:36: content after the database element'),
             ('<base><info/><data/></base>', ': not a database file'),
-            (indented.replace('<name>employee</name>', '<name>dept</name>', 1), ': table "dept" described twice'),
+            # the <table> element of the second "dept"
+            (indented.replace('<name>employee</name>', '<name>dept</name>', 1), ':15:7: repeated table name "dept"'),
         ]
         # In the indented file the position is that of the token marked by @.
         edits = [
