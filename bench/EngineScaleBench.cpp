@@ -70,7 +70,7 @@ void BM_EngineCreateFields(benchmark::State& state) {
   for (auto _ : state) {
     auto database = std::make_unique<Database>("scale", 1);
     database->addTable("wide", plainTable(n));
-    benchmark::DoNotOptimize(database->tableByIndex(0).getDefinition().fieldCount());
+    benchmark::DoNotOptimize(database->tableByIndex(0).getDefinition().getFieldCount());
     state.PauseTiming();
     database.reset();
     state.ResumeTiming();
@@ -93,7 +93,7 @@ void BM_EngineDeleteChildren(benchmark::State& state) {
     Table& child = database->tableByIndex(1);
     state.ResumeTiming();
     for (const int r : order) child.deleteRecord(r);
-    benchmark::DoNotOptimize(database->tableByIndex(0).childCount(0, 1));
+    benchmark::DoNotOptimize(database->tableByIndex(0).getChildCount(0, 1));
     state.PauseTiming();
     database.reset();
     state.ResumeTiming();

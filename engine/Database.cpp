@@ -45,7 +45,7 @@ int Database::addTable(std::string_view tableName, std::unique_ptr<Table> table)
   const TableDefinition& definition = stored.getDefinition();
   std::vector<Table*> targets;
   std::exception_ptr unresolved;
-  for (int i = 0; i < definition.fieldCount() && !unresolved; ++i) {
+  for (int i = 0; i < definition.getFieldCount() && !unresolved; ++i) {
     if (definition.fieldType(i) != FieldType::Relation) continue;
     try {
       const std::string& target = definition.relationTarget(i);

@@ -40,7 +40,7 @@ class Database {
   }
   // Destroys the table and empties its slot; code 14 outside the slots or for an emptied slot.
   void deleteTable(int table);
-  int tableCount() const { return tables.getCount(); }
+  int getTableCount() const { return tables.getCount(); }
   // Changes whenever a table is added or deleted, so what a name resolved to may have changed;
   // never 0.
   unsigned long long getTableGeneration() const { return tableGeneration; }

@@ -16,10 +16,10 @@ int alignUp(int offset, int alignment) { return (offset + alignment - 1) / align
 }  // namespace
 
 RecordLayout::RecordLayout(const TableDefinition& definition)
-    : offsets(static_cast<size_t>(definition.fieldCount()), -1) {
+    : offsets(static_cast<size_t>(definition.getFieldCount()), -1) {
   static_assert(sizeof(Record) <= kHeaderSize, "the header holds the record's own members");
   int next = kHeaderSize;
-  for (int field = 0; field < definition.fieldCount(); ++field) {
+  for (int field = 0; field < definition.getFieldCount(); ++field) {
     const int type = definition.fieldType(field);
     if (type == FieldType::Int || type == FieldType::Long || type == FieldType::Relation) {
       offsets[field] = next;
@@ -27,7 +27,7 @@ RecordLayout::RecordLayout(const TableDefinition& definition)
     }
   }
   static_assert(alignof(StringValue) == 1, "a text cell needs no padding before it");
-  for (int field = 0; field < definition.fieldCount(); ++field) {
+  for (int field = 0; field < definition.getFieldCount(); ++field) {
     if (definition.fieldType(field) == FieldType::String) {
       offsets[field] = next;
       textOffsets.push_back(next);

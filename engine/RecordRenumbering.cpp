@@ -5,7 +5,7 @@
 namespace velmora {
 
 RecordRenumbering::RecordRenumbering(const Database& owner) : database(owner), maps(1) {
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     if (!database.tableExists(t)) {
       maps.append(std::make_unique<TableMap>(-1));
       continue;
@@ -13,7 +13,7 @@ RecordRenumbering::RecordRenumbering(const Database& owner) : database(owner), m
     const Table& table = database.tableByIndex(t);
     auto map = std::make_unique<TableMap>(t);
     int shift = 0;
-    for (int r = 0; r < table.recordCount(); ++r) {
+    for (int r = 0; r < table.getRecordCount(); ++r) {
       if (!table.recordExists(r)) --shift;
       map->newIndex.append(r + shift);
     }

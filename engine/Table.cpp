@@ -25,7 +25,7 @@ Table::Table(std::unique_ptr<TableDefinition> tableDefinition)
       childLinks(1),
       definition(frozen(std::move(tableDefinition))),
       records(*definition, 5) {
-  for (int i = 0; i < definition->fieldCount(); ++i) {
+  for (int i = 0; i < definition->getFieldCount(); ++i) {
     if (definition->fieldType(i) == FieldType::Relation) relationFields.push_back(i);
   }
   createTemporaryRecord();
@@ -280,12 +280,12 @@ void Table::unlinkChild(int parentRecord, int childTable, int childRecord) {
   childList(parentRecord, childTable).removeFirst(childRecord);
 }
 
-int Table::childCount(int parentRecord, int childTable) const {
+int Table::getChildCount(int parentRecord, int childTable) const {
   return childList(parentRecord, childTable).getCount();
 }
 
-int Table::childCount(int parentRecord, std::string_view childTable) const {
-  return childCount(parentRecord, ownerDatabase->tableIndex(childTable));
+int Table::getChildCount(int parentRecord, std::string_view childTable) const {
+  return getChildCount(parentRecord, ownerDatabase->tableIndex(childTable));
 }
 
 int Table::childRecord(int parentRecord, int childTable, int position) const {

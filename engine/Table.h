@@ -68,7 +68,7 @@ class Table {
   int addRecord(int position);
 
   bool recordExists(int record) const { return records.exists(record); }
-  int recordCount() const { return records.getCount(); }
+  int getRecordCount() const { return records.getCount(); }
 
   // Getters. Codes in order: 1 (unknown name), 14 (field out of range), the type's code, 14
   // (record index outside the slots or an empty slot). The text is NUL-terminated and lives
@@ -110,8 +110,8 @@ class Table {
   void linkChild(int parentRecord, int childTable, int childRecord);
   void unlinkChild(int parentRecord, int childTable, int childRecord);
   // Codes: 12 (not registered), 14 (no list for the parent record).
-  int childCount(int parentRecord, int childTable) const;
-  int childCount(int parentRecord, std::string_view childTable) const;
+  int getChildCount(int parentRecord, int childTable) const;
+  int getChildCount(int parentRecord, std::string_view childTable) const;
   // Codes: 12, 14 (no list), 14 (negative position), 13 (position at or beyond the count).
   int childRecord(int parentRecord, int childTable, int position) const;
   int childRecord(int parentRecord, std::string_view childTable, int position) const;

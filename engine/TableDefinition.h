@@ -32,7 +32,7 @@ class TableDefinition {
   int fieldIndex(std::string_view name) const { return fieldNames.indexOf(name); }
   // Code 2 when the index has no name; the text lives as long as the definition.
   const std::string& fieldName(int field) const { return fieldNames.nameOf(field); }
-  int fieldCount() const { return fieldTypes.getCount(); }
+  int getFieldCount() const { return fieldTypes.getCount(); }
   // Codes in order: 14 (field out of range), 6 (not a relation field), 7 (no target recorded).
   // The text lives as long as the definition.
   const std::string& relationTarget(int field) const;

@@ -56,13 +56,13 @@ std::unique_ptr<Database> makeDatabase() {
 // What a caller can see of the database: records, values, child lists and temporary records.
 std::string state(const Database& database) {
   std::string out;
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     const Table& table = database.tableByIndex(t);
     const TableDefinition& definition = table.getDefinition();
     out += table.hasTemporaryRecord() ? "T" : "-";
-    for (int r = 0; r < table.recordCount(); ++r) {
+    for (int r = 0; r < table.getRecordCount(); ++r) {
       out += '[';
-      for (int f = 0; table.recordExists(r) && f < definition.fieldCount(); ++f) {
+      for (int f = 0; table.recordExists(r) && f < definition.getFieldCount(); ++f) {
         switch (definition.fieldType(f)) {
           case FieldType::Int:
             out += std::to_string(table.getInt(r, f));
@@ -83,10 +83,10 @@ std::string state(const Database& database) {
       }
       out += ']';
     }
-    for (int child = 0; child < database.tableCount(); ++child) {
-      for (int q = 0; q < table.recordCount() + 2; ++q) {
+    for (int child = 0; child < database.getTableCount(); ++child) {
+      for (int q = 0; q < table.getRecordCount() + 2; ++q) {
         try {
-          out += std::to_string(table.childCount(q, child)) + ' ';
+          out += std::to_string(table.getChildCount(q, child)) + ' ';
         } catch (const Win::Exception& e) {
           out += 'e' + std::to_string(e.getCode()) + ' ';
         }

@@ -27,7 +27,7 @@ void Workspace::deleteTable(int table) {
   if (deletesCurrent) currentTable = nullptr;  // never keep a destroyed table chosen
 }
 
-int Workspace::getTableCount() const { return database->tableCount(); }
+int Workspace::getTableCount() const { return database->getTableCount(); }
 
 bool Workspace::save(const std::string& fileName) {
   failureDetail.clear();
@@ -122,10 +122,10 @@ bool Workspace::recordExistsAt(int table, int record) const {
   return database->tableByIndex(table).recordExists(record);
 }
 int Workspace::getRecordCount(std::string_view table) const {
-  return database->tableByName(table).recordCount();
+  return database->tableByName(table).getRecordCount();
 }
 int Workspace::getRecordCountAt(int table) const {
-  return database->tableByIndex(table).recordCount();
+  return database->tableByIndex(table).getRecordCount();
 }
 void Workspace::deleteRecord(std::string_view table, int record) {
   database->tableByName(table).deleteRecord(record);
@@ -159,10 +159,10 @@ const std::string& Workspace::getFieldNameAt(int table, int field) const {
   return database->tableByIndex(table).getDefinition().fieldName(field);
 }
 int Workspace::getFieldCount(std::string_view table) const {
-  return database->tableByName(table).getDefinition().fieldCount();
+  return database->tableByName(table).getDefinition().getFieldCount();
 }
 int Workspace::getFieldCountAt(int table) const {
-  return database->tableByIndex(table).getDefinition().fieldCount();
+  return database->tableByIndex(table).getDefinition().getFieldCount();
 }
 
 int Workspace::getInt(std::string_view table, int record, std::string_view field) const {
@@ -193,10 +193,10 @@ int Workspace::getRelationAt(int table, int record, int field) const {
 
 int Workspace::getChildCount(std::string_view table, int record,
                              std::string_view childTable) const {
-  return database->tableByName(table).childCount(record, childTable);
+  return database->tableByName(table).getChildCount(record, childTable);
 }
 int Workspace::getChildCountAt(int table, int record, int childTable) const {
-  return database->tableByIndex(table).childCount(record, childTable);
+  return database->tableByIndex(table).getChildCount(record, childTable);
 }
 int Workspace::getChild(std::string_view table, int record, std::string_view childTable,
                         int position) const {
@@ -212,7 +212,7 @@ int Workspace::findString(std::string_view table, std::string_view field, std::s
   const int index = searched.getDefinition().fieldIndex(field);
   if (searched.getDefinition().fieldType(index) != FieldType::String) throwError(kNotStringField);
   if (from < 0) throwError(kIndexOutOfRange);
-  for (int record = from; record < searched.recordCount(); ++record) {
+  for (int record = from; record < searched.getRecordCount(); ++record) {
     if (searched.recordExists(record) && searched.getString(record, index) == value) return record;
   }
   return -1;
@@ -226,7 +226,7 @@ int Workspace::findInt(std::string_view table, std::string_view field, int value
     throwError(kNotIntField);
   }
   if (from < 0) throwError(kIndexOutOfRange);
-  for (int record = from; record < searched.recordCount(); ++record) {
+  for (int record = from; record < searched.getRecordCount(); ++record) {
     if (!searched.recordExists(record)) continue;
     const int stored = type == FieldType::Int    ? searched.getInt(record, index)
                        : type == FieldType::Long ? searched.getLong(record, index)

@@ -70,14 +70,14 @@ void DatabaseWriter::checkSchema(std::string* failure) const {
     if (failure != nullptr) *failure = why;
     throwError(kNameNotWritable);
   };
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     if (!database.tableExists(t)) continue;
     const std::string& name = database.tableName(t);
     if (database.tableIndex(name) != t) {
       refuse("the table name \"" + name + "\" is used by more than one table");
     }
     const TableDefinition& definition = database.tableByIndex(t).getDefinition();
-    for (int field = 0; field < definition.fieldCount(); ++field) {
+    for (int field = 0; field < definition.getFieldCount(); ++field) {
       const std::string& fieldName = definition.fieldName(field);
       if (definition.fieldIndex(fieldName) != field) {
         refuse("the field name \"" + fieldName + "\" is used twice in table \"" + name + "\"");
@@ -96,15 +96,15 @@ void DatabaseWriter::checkSchema(std::string* failure) const {
 }
 
 void DatabaseWriter::check() {
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     if (!database.tableExists(t)) continue;
     const Table& table = database.tableByIndex(t);
     TableOutput output{&table, database.tableName(t), false, {}};
-    for (int r = 0; r < table.recordCount() && !output.hasRecords; ++r) {
+    for (int r = 0; r < table.getRecordCount() && !output.hasRecords; ++r) {
       output.hasRecords = table.recordExists(r);
     }
     if (output.hasRecords) {
-      for (int field = 0; field < table.getDefinition().fieldCount(); ++field) {
+      for (int field = 0; field < table.getDefinition().getFieldCount(); ++field) {
         output.columns.push_back(describe(table, field));
       }
       // What cannot be written fails where the file would hold it: at the first record, or at
@@ -113,7 +113,7 @@ void DatabaseWriter::check() {
       for (const Column& column : output.columns) {
         if (column.failure || column.newIndex != nullptr) checked = false;
       }
-      for (int r = 0; r < table.recordCount() && !checked; ++r) {
+      for (int r = 0; r < table.getRecordCount() && !checked; ++r) {
         const Record* record = table.recordAt(r);
         if (record == nullptr) continue;
         for (const Column& column : output.columns) {
@@ -169,7 +169,7 @@ void DatabaseWriter::write(MarkupOutput& out) const {
     }
     out.append('>');
     const Table& table = *output.table;
-    for (int r = 0; r < table.recordCount(); ++r) {
+    for (int r = 0; r < table.getRecordCount(); ++r) {
       const Record* record = table.recordAt(r);
       if (record == nullptr) continue;
       if (output.columns.empty()) {
@@ -218,19 +218,19 @@ void DatabaseWriter::write(MarkupOutput& out) const {
 void DatabaseWriter::writeSchema(MarkupOutput& out) const {
   static constexpr const char* kTypeNames[] = {"Int", "String", "Long", "Relation"};
   bool empty = true;
-  for (int t = 0; t < database.tableCount() && empty; ++t) empty = !database.tableExists(t);
+  for (int t = 0; t < database.getTableCount() && empty; ++t) empty = !database.tableExists(t);
   if (empty) {
     out.append("<schema/>");  // as data is written without tables
     return;
   }
   out.append("<schema>");
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     if (!database.tableExists(t)) continue;
     out.append("<table><name>");
     out.appendEscaped(database.tableName(t));
     out.append("</name>");
     const TableDefinition& definition = database.tableByIndex(t).getDefinition();
-    for (int field = 0; field < definition.fieldCount(); ++field) {
+    for (int field = 0; field < definition.getFieldCount(); ++field) {
       const int type = definition.fieldType(field);  // one of the four: checkSchema saw to it
       out.append("<field><name>");
       out.appendEscaped(definition.fieldName(field));

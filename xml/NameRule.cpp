@@ -13,11 +13,11 @@ bool isWritableName(std::string_view name) {
 }
 
 void requireWritableNames(const Database& database) {
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     if (!database.tableExists(t)) continue;
     if (!isWritableName(database.tableName(t))) throwError(kNameNotWritable);
     const TableDefinition& definition = database.tableByIndex(t).getDefinition();
-    for (int field = 0; field < definition.fieldCount(); ++field) {
+    for (int field = 0; field < definition.getFieldCount(); ++field) {
       if (!isWritableName(definition.fieldName(field))) throwError(kNameNotWritable);
     }
   }

@@ -9,13 +9,13 @@ using namespace velmora;
 TEST(DatabaseTest, CreateDatabaseRenamesAndKeepsTables) {
   Database database("velmora", 9);
   EXPECT_EQ(database.getFlag(), 1);
-  EXPECT_EQ(database.tableCount(), 0);
+  EXPECT_EQ(database.getTableCount(), 0);
   Table& table = database.tableByIndex(addEmployeeTable(database));
   addEmployee(table, "john", "doe", 12);
   database.createDatabase("my database", 7);
   EXPECT_EQ(database.getName(), "my database");
   EXPECT_EQ(database.getFlag(), 7);
-  EXPECT_EQ(database.tableByName("employee").recordCount(), 1);
+  EXPECT_EQ(database.tableByName("employee").getRecordCount(), 1);
 }
 
 TEST(DatabaseTest, DeletedTableSlotKeepsItsNameButIsRefused) {
@@ -25,13 +25,13 @@ TEST(DatabaseTest, DeletedTableSlotKeepsItsNameButIsRefused) {
   EXPECT_EQ(database.tableIndex("employee"), 1);
   database.deleteTable(0);
   EXPECT_FALSE(database.tableExists(0));
-  EXPECT_EQ(database.tableCount(), 2);
+  EXPECT_EQ(database.getTableCount(), 2);
   EXPECT_EQ(database.tableName(0), "employee");
   EXPECT_WIN_CODE(database.tableByIndex(0), 14);
   EXPECT_WIN_CODE(database.deleteTable(0), 14);
   EXPECT_WIN_CODE(database.deleteTable(2), 14);
   EXPECT_WIN_CODE(database.deleteTable(-1), 14);
-  EXPECT_EQ(database.tableCount(), 2);
+  EXPECT_EQ(database.getTableCount(), 2);
   database.deleteTable(1);
   EXPECT_WIN_CODE(database.tableByName("employee"), 14);
   EXPECT_FALSE(database.tableExists(-1));
@@ -47,7 +47,7 @@ TEST(DatabaseTest, ClearAllRecordsSkipsDeletedSlots) {
   addEmployee(second, "a", "b", 1);
   database.deleteTable(0);
   database.clearAllRecords();
-  EXPECT_EQ(second.recordCount(), 0);
+  EXPECT_EQ(second.getRecordCount(), 0);
 }
 
 TEST(TableDefinitionTest, FieldsAreNumberedInOrder) {
@@ -70,5 +70,5 @@ TEST(TableDefinitionTest, FieldsAreNumberedInOrder) {
   EXPECT_WIN_CODE(definition.relationTarget(0), 6);
   EXPECT_WIN_CODE(definition.relationTarget(9), 14);
   EXPECT_WIN_CODE(definition.fieldTypeByName("Age"), 1);
-  EXPECT_EQ(definition.fieldCount(), 5);
+  EXPECT_EQ(definition.getFieldCount(), 5);
 }

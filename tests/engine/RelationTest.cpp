@@ -46,17 +46,17 @@ class RelationTest : public ::testing::Test {
 
 TEST_F(RelationTest, ChildListsFollowRelationValues) {
   addRecords(childTable(), {{10, 1}, {11, 0}, {12, 1}});
-  EXPECT_EQ(parentTable().childCount(1, c), 2);
+  EXPECT_EQ(parentTable().getChildCount(1, c), 2);
   EXPECT_EQ(parentTable().childRecord(1, c, 0), 0);
   EXPECT_EQ(parentTable().childRecord(1, "C", 1), 2);
   EXPECT_WIN_CODE(parentTable().childRecord(1, c, 2), 13);
   EXPECT_WIN_CODE(parentTable().childRecord(1, c, -1), 14);
-  EXPECT_WIN_CODE(parentTable().childCount(2, c), 14);
-  EXPECT_WIN_CODE(parentTable().childCount(-1, c), 14);
-  EXPECT_WIN_CODE(parentTable().childCount(0, p), 12);
-  EXPECT_WIN_CODE(parentTable().childCount(0, "nope"), 1);
+  EXPECT_WIN_CODE(parentTable().getChildCount(2, c), 14);
+  EXPECT_WIN_CODE(parentTable().getChildCount(-1, c), 14);
+  EXPECT_WIN_CODE(parentTable().getChildCount(0, p), 12);
+  EXPECT_WIN_CODE(parentTable().getChildCount(0, "nope"), 1);
   EXPECT_EQ(childTable().getRelation(2, "p"), 1);
-  EXPECT_EQ(database.tableByName("P").getDefinition().fieldCount(), 1);
+  EXPECT_EQ(database.tableByName("P").getDefinition().getFieldCount(), 1);
 }
 
 TEST_F(RelationTest, CascadingDeleteRemovesChildrenFirst) {
@@ -66,10 +66,10 @@ TEST_F(RelationTest, CascadingDeleteRemovesChildrenFirst) {
   EXPECT_FALSE(childTable().recordExists(0));
   EXPECT_TRUE(childTable().recordExists(1));
   EXPECT_FALSE(childTable().recordExists(2));
-  EXPECT_EQ(parentTable().childCount(1, c), 0);
-  EXPECT_EQ(parentTable().childCount(0, c), 1);
-  EXPECT_EQ(childTable().recordCount(), 3);
-  EXPECT_EQ(parentTable().recordCount(), 2);
+  EXPECT_EQ(parentTable().getChildCount(1, c), 0);
+  EXPECT_EQ(parentTable().getChildCount(0, c), 1);
+  EXPECT_EQ(childTable().getRecordCount(), 3);
+  EXPECT_EQ(parentTable().getRecordCount(), 2);
 }
 
 TEST_F(RelationTest, RelationValueWithoutChildListFailsAfterStoring) {
@@ -81,7 +81,7 @@ TEST_F(RelationTest, RelationValueWithoutChildListFailsAfterStoring) {
   EXPECT_WIN_CODE(childTable().addRecord(-1), 14);
   // Later appends to P still give every slot its child list.
   addRecords(parentTable(), {{2, -1}});
-  EXPECT_EQ(parentTable().childCount(2, c), 0);
+  EXPECT_EQ(parentTable().getChildCount(2, c), 0);
 }
 
 TEST_F(RelationTest, ReplacingARecordMovesItBetweenParents) {
@@ -89,8 +89,8 @@ TEST_F(RelationTest, ReplacingARecordMovesItBetweenParents) {
   childTable().createTemporaryRecord();
   childTable().setRelation("p", 1);
   EXPECT_EQ(childTable().addRecord(0), 0);
-  EXPECT_EQ(parentTable().childCount(0, c), 0);
-  EXPECT_EQ(parentTable().childCount(1, c), 1);
+  EXPECT_EQ(parentTable().getChildCount(0, c), 0);
+  EXPECT_EQ(parentTable().getChildCount(1, c), 1);
 }
 
 TEST_F(RelationTest, RegistrationAfterParentRecordsExist) {
@@ -99,8 +99,8 @@ TEST_F(RelationTest, RegistrationAfterParentRecordsExist) {
   Table& table = database.tableByIndex(late);
   table.setRelation("p", 0);
   table.addRecord(-1);
-  EXPECT_EQ(parentTable().childCount(0, late), 1);
-  EXPECT_EQ(parentTable().childCount(1, late), 0);
+  EXPECT_EQ(parentTable().getChildCount(0, late), 1);
+  EXPECT_EQ(parentTable().getChildCount(1, late), 0);
 }
 
 TEST_F(RelationTest, SelfReferencesAndCyclesTerminate) {
@@ -144,10 +144,10 @@ TEST_F(RelationTest, ChildListedTwiceDeletesCleanly) {
   twice.setRelation("p", 1);
   twice.setRelation("q", 1);
   twice.addRecord(-1);
-  EXPECT_EQ(parentTable().childCount(1, d), 2);  // the first registration holds both links
+  EXPECT_EQ(parentTable().getChildCount(1, d), 2);  // the first registration holds both links
   parentTable().deleteRecord(1);
   EXPECT_FALSE(twice.recordExists(0));
-  EXPECT_EQ(parentTable().childCount(1, d), 0);
+  EXPECT_EQ(parentTable().getChildCount(1, d), 0);
 }
 
 TEST_F(RelationTest, LongChainDeletesWithoutDeepRecursion) {
@@ -162,7 +162,7 @@ TEST_F(RelationTest, LongChainDeletesWithoutDeepRecursion) {
   }
   chain.deleteRecord(0);
   EXPECT_FALSE(chain.recordExists(length - 1));
-  EXPECT_EQ(chain.recordCount(), length);
+  EXPECT_EQ(chain.getRecordCount(), length);
 }
 
 TEST_F(RelationTest, AddTableWithUnknownTargetKeepsTheTable) {
@@ -309,7 +309,7 @@ TEST(RelationMemoryTest, ClearAndRefillKeepsHeapFlat) {
   if (afterOne == 0) GTEST_SKIP() << "no heap statistics under this allocator";
   for (int k = 1; k < 20; ++k) refill();
   EXPECT_LE(static_cast<double>(mallinfo2().uordblks), 1.1 * static_cast<double>(afterOne));
-  EXPECT_EQ(database.tableByIndex(p).childCount(7, c), 1);
+  EXPECT_EQ(database.tableByIndex(p).getChildCount(7, c), 1);
   EXPECT_EQ(database.tableByIndex(p).childRecord(7, c, 0), 1);
-  EXPECT_WIN_CODE(database.tableByIndex(p).childCount(kRecords, c), 14);
+  EXPECT_WIN_CODE(database.tableByIndex(p).getChildCount(kRecords, c), 14);
 }

@@ -30,7 +30,7 @@ TEST_F(TableTest, StoresAndReadsTypedValues) {
   EXPECT_EQ(employee.getInt(0, "age"), 12);
   EXPECT_EQ(employee.getString(0, 0), "john");
   EXPECT_EQ(employee.getString(0, "surname"), "doe");
-  EXPECT_EQ(employee.recordCount(), 1);
+  EXPECT_EQ(employee.getRecordCount(), 1);
   EXPECT_WIN_CODE(employee.addRecord(-1), 11);  // the temporary record was consumed
   EXPECT_WIN_CODE(employee.setInt("age", 1), 11);
 }
@@ -59,7 +59,7 @@ TEST_F(TableTest, UnsetFieldsGetTheirTypeDefaults) {
   EXPECT_EQ(table.getString(0, "s"), "");
   EXPECT_EQ(table.getLong(0, "l"), 0);
   EXPECT_EQ(table.getRelation(0, "r"), 0);
-  EXPECT_EQ(table.childCount(0, t), 1);  // the default 0 links the record to itself
+  EXPECT_EQ(table.getChildCount(0, t), 1);  // the default 0 links the record to itself
   // A field of an unknown type code can be neither set nor read.
   EXPECT_WIN_CODE(table.setInt("odd", 1), 9);
   EXPECT_WIN_CODE(table.getString(0, "odd"), 10);
@@ -93,17 +93,17 @@ TEST_F(TableTest, PositionsReplaceInsideTheSlotsAndAppendOutside) {
   addEmployee(employee, "b", "", 1);
   EXPECT_EQ(addEmployee(employee, "c", "", 2, 5), 2);
   EXPECT_EQ(addEmployee(employee, "d", "", 3, 0), 0);
-  EXPECT_EQ(employee.recordCount(), 3);
+  EXPECT_EQ(employee.getRecordCount(), 3);
   EXPECT_EQ(employee.getString(0, "name"), "d");
   EXPECT_EQ(addEmployee(employee, "e", "", 4, INT_MIN), 3);
-  EXPECT_EQ(employee.recordCount(), 4);
+  EXPECT_EQ(employee.getRecordCount(), 4);
 }
 
 TEST_F(TableTest, DeletedSlotsKeepCountsAndCanBeRefilled) {
   for (int i = 0; i < 3; ++i) addEmployee(employee, "x", "y", i);
   employee.deleteRecord(1);
   EXPECT_FALSE(employee.recordExists(1));
-  EXPECT_EQ(employee.recordCount(), 3);
+  EXPECT_EQ(employee.getRecordCount(), 3);
   EXPECT_WIN_CODE(employee.getInt(1, "age"), 14);  // an emptied slot is refused
   EXPECT_WIN_CODE(employee.deleteRecord(1), 14);
   EXPECT_WIN_CODE(employee.deleteRecord(3), 14);
@@ -120,7 +120,7 @@ TEST_F(TableTest, ClearRecordsKeepsTheTemporaryRecord) {
   employee.createTemporaryRecord();
   employee.setInt("age", 44);
   employee.clearRecords();
-  EXPECT_EQ(employee.recordCount(), 0);
+  EXPECT_EQ(employee.getRecordCount(), 0);
   EXPECT_EQ(employee.addRecord(-1), 0);
   EXPECT_EQ(employee.getInt(0, "age"), 44);
 }

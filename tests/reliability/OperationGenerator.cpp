@@ -23,7 +23,7 @@ const ModelTable* tableAt(const ModelDatabase& database, int slot) {
   return database.tables[slot].get();
 }
 
-int recordCount(const ModelTable* table) {
+int getRecordCount(const ModelTable* table) {
   return table == nullptr ? 0 : static_cast<int>(table->records.size());
 }
 
@@ -131,8 +131,8 @@ void OperationGenerator::recordArguments(const ModelDatabase& database, Operatio
                            op.method == Method::GetChild;
   int32_t slot = 0;
   const ModelTable* table = someTable(database, &slot, childMethod ? hasChildren : hasRecords);
-  const int fields = table == nullptr ? 0 : table->definition.fieldCount();
-  int32_t record = index(recordCount(table));
+  const int fields = table == nullptr ? 0 : table->definition.getFieldCount();
+  int32_t record = index(getRecordCount(table));
   if (table != nullptr && chance(70)) {  // mostly an occupied slot
     std::vector<int> occupied;
     for (size_t r = 0; r < table->records.size(); ++r) {
@@ -258,7 +258,7 @@ Method OperationGenerator::pickMethod(const ReferenceModel& model) {
   const ModelDatabase& database = model.getDatabase();
   const int tables = static_cast<int>(database.tables.size());
   const bool defining = model.getTemporaryTable().has_value();
-  const int definedFields = defining ? model.getTemporaryTable()->fieldCount() : 0;
+  const int definedFields = defining ? model.getTemporaryTable()->getFieldCount() : 0;
   const ModelTable* current =
       model.getCurrentTable() >= 0 ? database.tables[model.getCurrentTable()].get() : nullptr;
   const bool building = current != nullptr && current->temporary.has_value();
@@ -341,7 +341,7 @@ Operation OperationGenerator::next(const ReferenceModel& model) {
   op.method = pickMethod(model);
   const ModelTable* current =
       model.getCurrentTable() >= 0 ? database.tables[model.getCurrentTable()].get() : nullptr;
-  const int currentFields = current == nullptr ? 0 : current->definition.fieldCount();
+  const int currentFields = current == nullptr ? 0 : current->definition.getFieldCount();
 
   switch (op.method) {
     case Method::CreateDatabase:
@@ -408,7 +408,7 @@ Operation OperationGenerator::next(const ReferenceModel& model) {
           if (found != database.tableNames.indexByName.end()) target = found->second;
           break;
         }
-        value = index(recordCount(tableAt(database, target)));
+        value = index(getRecordCount(tableAt(database, target)));
       }
       std::string fieldText = valid && chance(90) ? current->definition.names.nameByIndex.at(field)
                                                   : fieldName(current);
@@ -430,7 +430,7 @@ Operation OperationGenerator::next(const ReferenceModel& model) {
       break;
     }
     case Method::AddRecord:
-      op.a = chance(75) ? -1 : index(recordCount(current) + 1);
+      op.a = chance(75) ? -1 : index(getRecordCount(current) + 1);
       break;
     case Method::FindString:
     case Method::FindInt: {
@@ -444,7 +444,7 @@ Operation OperationGenerator::next(const ReferenceModel& model) {
       op.a = op.method == Method::FindString ? below(static_cast<int>(textPool().size()))
              : chance(70)                    ? between(-1, 3)
                                              : number();
-      op.b = chance(85) ? below(3) : index(table == nullptr ? 0 : recordCount(table));
+      op.b = chance(85) ? below(3) : index(table == nullptr ? 0 : getRecordCount(table));
       break;
     }
     case Method::Open:

@@ -372,9 +372,9 @@ std::string OperationRunner::compareState() {
     reads.push_back(readOnly(Method::GetRecordCountAt, t));
     reads.push_back(readOnly(Method::GetFieldCountAt, t));
     const ModelDefinition& definition = table->definition;
-    for (int f = 0; f <= definition.fieldCount(); ++f) {
+    for (int f = 0; f <= definition.getFieldCount(); ++f) {
       reads.push_back(readOnly(Method::GetFieldNameAt, t, f));
-      if (f == definition.fieldCount()) break;
+      if (f == definition.getFieldCount()) break;
       const std::string& name = definition.names.nameByIndex.at(f);
       reads.push_back(readOnly(Method::GetFieldTypeAt, t, 0, 0, 0, name));
       reads.push_back(readOnly(Method::GetFieldIndexAt, t, 0, 0, 0, name));
@@ -386,7 +386,7 @@ std::string OperationRunner::compareState() {
     for (int r = 0; r <= static_cast<int>(lists); ++r) {
       reads.push_back(readOnly(Method::RecordExistsAt, t, r));
       if (r < static_cast<int>(table->records.size()) && table->records[r]) {
-        for (int f = 0; f < definition.fieldCount(); ++f) {
+        for (int f = 0; f < definition.getFieldCount(); ++f) {
           static const Method kGetters[] = {Method::GetIntAt, Method::GetStringAt,
                                             Method::GetLongAt, Method::GetRelationAt};
           const int type = definition.types[f];

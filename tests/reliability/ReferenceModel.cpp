@@ -88,7 +88,7 @@ int32_t parseNumber(const std::string& text) {
 }
 
 ModelRecord emptyRecord(const ModelDefinition& definition) {
-  return ModelRecord(static_cast<size_t>(definition.fieldCount()));
+  return ModelRecord(static_cast<size_t>(definition.getFieldCount()));
 }
 
 ModelCell numberCell(int32_t number) { return ModelCell{number, std::string()}; }
@@ -114,7 +114,7 @@ const std::string& ModelNames::nameOf(int index) const {
 }
 
 int ModelDefinition::fieldType(int field) const {
-  if (field < 0 || field >= fieldCount()) fail(kOutOfRange);
+  if (field < 0 || field >= getFieldCount()) fail(kOutOfRange);
   return types[field];
 }
 
@@ -175,7 +175,7 @@ std::vector<int>& ReferenceModel::childList(ModelTable& parent, int parentRecord
 
 void ReferenceModel::linkRelations(ModelTable& table, const ModelRecord& record, int slot,
                                    bool link) {
-  for (int field = 0; field < table.definition.fieldCount(); ++field) {
+  for (int field = 0; field < table.definition.getFieldCount(); ++field) {
     if (table.definition.types[field] != kRelation) continue;
     ModelTable& target = tableByName(table.definition.relationTarget(field));
     const int parent = record[field] ? record[field]->number : 0;
@@ -192,7 +192,7 @@ void ReferenceModel::linkRelations(ModelTable& table, const ModelRecord& record,
 int ReferenceModel::addRecord(ModelTable& table, int position) {
   if (!table.temporary) fail(kNoTemporaryRecord);
   ModelRecord& temporary = *table.temporary;
-  for (int field = 0; field < table.definition.fieldCount(); ++field) {
+  for (int field = 0; field < table.definition.getFieldCount(); ++field) {
     const int type = table.definition.types[field];
     if (!temporary[field] && type >= kInt && type <= kRelation) temporary[field] = ModelCell{};
   }
@@ -288,7 +288,7 @@ int ReferenceModel::createTable(const std::string& name) {
   ModelTable& stored = *table;
   database.tables.push_back(std::move(table));
   database.tableNames.add(slot, name);
-  for (int field = 0; field < stored.definition.fieldCount(); ++field) {
+  for (int field = 0; field < stored.definition.getFieldCount(); ++field) {
     if (stored.definition.types[field] != kRelation) continue;
     ModelTable& target = tableByName(stored.definition.relationTarget(field));
     target.childLinks.emplace_back(target.records.size());
@@ -317,7 +317,7 @@ std::string ReferenceModel::buildDocument(bool withSchema) const {
     if (database.tables[t] == nullptr) continue;
     if (unwritable(database.tableNames.nameOf(static_cast<int>(t)))) fail(16);
     const ModelDefinition& definition = database.tables[t]->definition;
-    for (int field = 0; field < definition.fieldCount(); ++field) {
+    for (int field = 0; field < definition.getFieldCount(); ++field) {
       if (unwritable(definition.names.nameOf(field))) fail(16);
     }
   }
@@ -330,7 +330,7 @@ std::string ReferenceModel::buildDocument(bool withSchema) const {
     if (database.tableNames.indexOf(tableName) != static_cast<int>(t)) fail(16);
     const ModelDefinition& definition = database.tables[t]->definition;
     std::string fields;
-    for (int field = 0; field < definition.fieldCount(); ++field) {
+    for (int field = 0; field < definition.getFieldCount(); ++field) {
       const std::string& fieldName = definition.names.nameOf(field);
       if (definition.names.indexOf(fieldName) != field) fail(16);
       static const char* const kTypeNames[] = {"Int", "String", "Long", "Relation"};
@@ -360,7 +360,7 @@ std::string ReferenceModel::buildDocument(bool withSchema) const {
     for (const auto& record : table->records) {
       if (!record) continue;
       std::string fields;
-      for (int field = 0; field < definition.fieldCount(); ++field) {
+      for (int field = 0; field < definition.getFieldCount(); ++field) {
         const std::string& fieldName = definition.names.nameOf(field);
         std::string text;
         switch (definition.types[field]) {
@@ -492,7 +492,7 @@ bool ReferenceModel::open(const std::string& bytes) {
       for (const auto& field : table->children) {
         if (field->name != "field") continue;
         static const char* const kTypeNames[] = {"Int", "String", "Long", "Relation"};
-        const int number = temporaryTable->fieldCount();
+        const int number = temporaryTable->getFieldCount();
         const std::string type = childText(*field, "type");
         const int typeCode = static_cast<int>(
             std::find(std::begin(kTypeNames), std::end(kTypeNames), type) - kTypeNames);
@@ -553,7 +553,7 @@ Outcome ReferenceModel::apply(const Operation& op) {
       case Method::AddField:
       case Method::AddRelationField: {
         if (!temporaryTable) fail(kNoTemporaryTable);
-        number = temporaryTable->fieldCount();
+        number = temporaryTable->getFieldCount();
         const bool relation = op.method == Method::AddRelationField;
         temporaryTable->types.push_back(relation ? kRelation : op.a);
         temporaryTable->names.add(number, op.s1);
@@ -646,10 +646,10 @@ Outcome ReferenceModel::apply(const Operation& op) {
         outcome.text = tableByName(op.s1).definition.names.nameOf(op.a);
         break;
       case Method::GetFieldCountAt:
-        number = tableByIndex(op.a).definition.fieldCount();
+        number = tableByIndex(op.a).definition.getFieldCount();
         break;
       case Method::GetFieldCount:
-        number = tableByName(op.s1).definition.fieldCount();
+        number = tableByName(op.s1).definition.getFieldCount();
         break;
       case Method::GetIntAt:
       case Method::GetLongAt:

@@ -41,7 +41,7 @@ struct ModelDefinition {
   ModelNames names;
   std::vector<std::pair<int, std::string>> relationTargets;  // field, target table name
 
-  int fieldCount() const { return static_cast<int>(types.size()); }
+  int getFieldCount() const { return static_cast<int>(types.size()); }
   int fieldType(int field) const;                      // code 14 outside the fields
   const std::string& relationTarget(int field) const;  // codes 14, 6, 7
 };

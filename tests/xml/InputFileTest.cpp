@@ -110,10 +110,10 @@ TEST_F(InputFileTest, ReadFailuresFailTheLoadAndInterruptionsAreRetried) {
     addEmployeeTable(database);
     if (error == EINTR) {
       EXPECT_TRUE(loadDatabase(database, dir.file("in"), env));
-      EXPECT_EQ(database.tableByName("employee").recordCount(), 2000);
+      EXPECT_EQ(database.tableByName("employee").getRecordCount(), 2000);
     } else {
       EXPECT_WIN_CODE(loadDatabase(database, dir.file("in"), env), 101);
-      EXPECT_EQ(database.tableByName("employee").recordCount(), 0);
+      EXPECT_EQ(database.tableByName("employee").getRecordCount(), 0);
     }
   }
 }

@@ -120,9 +120,9 @@ TEST_F(PersistenceTest, RelationsAreWrittenAsCompactedPositions) {
   ASSERT_TRUE(loadDatabase(loaded, dir.file("saved.xml")));
   const Table& loadedDepartments = loaded.tableByName("dept");
   const Table& loadedPeople = loaded.tableByName("person");
-  ASSERT_EQ(loadedDepartments.recordCount(), 3);
+  ASSERT_EQ(loadedDepartments.getRecordCount(), 3);
   EXPECT_EQ(loadedDepartments.getString(loadedPeople.getRelation(1, "dept"), "title"), "d");
-  EXPECT_EQ(loadedDepartments.childCount(2, loadedPeople.getIndex()), 1);
+  EXPECT_EQ(loadedDepartments.getChildCount(2, loadedPeople.getIndex()), 1);
 
   // A relation into a deleted table has no position to be written as.
   database.deleteTable(departments.getIndex());
@@ -181,8 +181,8 @@ TEST_F(PersistenceTest, RandomStringsLoadBackByteForByte) {
   makeDatabase(loaded);
   ASSERT_TRUE(loadDatabase(loaded, path));
   Table& back = loaded.tableByName("t");
-  ASSERT_EQ(back.recordCount(), table.recordCount());
-  for (int r = 0; r < table.recordCount(); ++r) {
+  ASSERT_EQ(back.getRecordCount(), table.getRecordCount());
+  for (int r = 0; r < table.getRecordCount(); ++r) {
     EXPECT_EQ(back.getString(r, "s"), table.getString(r, "s")) << r;
     EXPECT_EQ(back.getString(r, "u"), table.getString(r, "u")) << r;
     EXPECT_EQ(back.getInt(r, "i"), table.getInt(r, "i")) << r;
@@ -235,7 +235,7 @@ TEST_F(PersistenceTest, TwoHundredThousandRecordsSaveAndLoadOnASmallStack) {
     }
   }));
   EXPECT_EQ(code, 0);
-  ASSERT_EQ(back.recordCount(), 200000);
+  ASSERT_EQ(back.getRecordCount(), 200000);
   EXPECT_EQ(back.getInt(199999, "age"), 199999);
 }
 

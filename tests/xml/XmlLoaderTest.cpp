@@ -32,7 +32,7 @@ class XmlLoaderTest : public TempDirTest {
   // The loaded employees as "name,surname,age;" each.
   std::string loaded() const {
     std::string out;
-    for (int r = 0; r < employees.recordCount(); ++r) {
+    for (int r = 0; r < employees.getRecordCount(); ++r) {
       out += std::string(employees.getString(r, "name")) + "," +
              std::string(employees.getString(r, "surname")) + "," +
              std::to_string(employees.getInt(r, "age")) + ";";
@@ -106,7 +106,7 @@ TEST_F(XmlLoaderTest, DocumentWithoutDatabaseElementGivesFalse) {
   };
   for (const char* document : cases) {
     EXPECT_FALSE(load(document)) << document;
-    EXPECT_EQ(employees.recordCount(), 0) << document;
+    EXPECT_EQ(employees.getRecordCount(), 0) << document;
   }
 }
 
@@ -127,7 +127,7 @@ TEST_F(XmlLoaderTest, UnreadableFilesFailWith101AfterClearingEveryRecord) {
     const int before = countOpenDescriptors();
     SCOPED_TRACE(text);
     EXPECT_WIN_CODE(load(text), 101);
-    EXPECT_EQ(employees.recordCount(), 0);
+    EXPECT_EQ(employees.getRecordCount(), 0);
     EXPECT_EQ(countOpenDescriptors(), before);
   }
 
@@ -186,7 +186,7 @@ TEST_F(XmlLoaderTest, LargeNumbersLoadAsTheNearest32BitValue) {
                        "<l>-5000000000</l><r>5000000000</r></record></n></data></database>"),
                   14);
   const Table& numbers = database.tableByName("n");
-  ASSERT_EQ(numbers.recordCount(), 1);
+  ASSERT_EQ(numbers.getRecordCount(), 1);
   EXPECT_EQ(numbers.getInt(0, "i"), INT_MAX);
   EXPECT_EQ(numbers.getLong(0, "l"), INT_MIN);
   EXPECT_EQ(numbers.getRelation(0, "r"), INT_MAX);

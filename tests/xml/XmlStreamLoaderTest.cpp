@@ -109,25 +109,25 @@ std::string value(const Table& table, int record, int field) {
 // adding them, so this changes the database.
 std::string state(Database& database) {
   std::string out;
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     Table& table = database.tableByIndex(t);
     out += database.tableName(t) + ":";
     out += outcome([&] {
       out += " added " + std::to_string(table.addRecord(-1));
       return true;
     });
-    for (int r = 0; r < table.recordCount(); ++r) {
+    for (int r = 0; r < table.getRecordCount(); ++r) {
       out += " [";
       if (!table.recordExists(r)) out += "empty";
-      for (int f = 0; table.recordExists(r) && f < table.getDefinition().fieldCount(); ++f) {
+      for (int f = 0; table.recordExists(r) && f < table.getDefinition().getFieldCount(); ++f) {
         out += value(table, r, f) + " ";
       }
       out += "]";
     }
-    for (int child = 0; child < database.tableCount(); ++child) {
-      for (int q = 0; q < table.recordCount() + 3; ++q) {
+    for (int child = 0; child < database.getTableCount(); ++child) {
+      for (int q = 0; q < table.getRecordCount() + 3; ++q) {
         out += " " + outcome([&] {
-                 out += std::to_string(table.childCount(q, child));
+                 out += std::to_string(table.getChildCount(q, child));
                  return true;
                });
       }
@@ -266,7 +266,7 @@ TEST(XmlStreamLoaderTest, FilesEndingAtAPageBoundaryAreReadToTheirLastByteOnly) 
                 return XmlStreamLoader(*database, defaultFileEnv()).loadFile(dir.file("page.xml"));
               }),
               "code 101");
-    EXPECT_EQ(database->tableByName("employee").recordCount(), 0);
+    EXPECT_EQ(database->tableByName("employee").getRecordCount(), 0);
   }
 }
 
@@ -344,7 +344,7 @@ TEST(XmlStreamLoaderTest, FileRewrittenDuringLoadsFailsOrLoadsNeverCrashes) {
       database->clearAllRecords();
       return XmlStreamLoader(*database, defaultFileEnv(), 64 << 10).loadFile(path);
     });
-    const int records = database->tableByName("employee").recordCount();
+    const int records = database->tableByName("employee").getRecordCount();
     if (result == "code 101") {
       ++failed;
       EXPECT_EQ(records, 0);

@@ -149,7 +149,7 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
   const LoadedDatabase loaded = DatabaseFile::read(path);
   const Table& table = tableNamed(loaded, path, arguments[1]);
   const TableDefinition& definition = table.getDefinition();
-  const int fieldCount = definition.fieldCount();
+  const int fieldCount = definition.getFieldCount();
   const bool typed = loaded.schema.hasSchema;
 
   BufferedOutput output(stdout);
@@ -190,7 +190,7 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
   }
   bool firstRecord = true;
   std::string cell;
-  for (int r = 0; r < table.recordCount(); ++r) {
+  for (int r = 0; r < table.getRecordCount(); ++r) {
     if (!table.recordExists(r)) continue;
     switch (format) {
       case Format::Csv:
@@ -236,7 +236,7 @@ int exportTable(const std::vector<std::string>& arguments, Format format) {
     }
     firstRecord = false;
     output.maybeFlush();
-    progress.update(r + 1, table.recordCount());
+    progress.update(r + 1, table.getRecordCount());
   }
   if (format == Format::Json) out.append(firstRecord ? "]\n" : "\n]\n");
   if (format == Format::Table) appendTextTable(rows, out);
@@ -274,7 +274,7 @@ void setCell(const Database& database, Table& table, int field, std::string_view
     const std::string& targetName = definition.relationTarget(field);
     const int target = findTable(database, targetName);
     if (target < 0 || !database.tableExists(target) || value < 0 ||
-        value >= database.tableByIndex(target).recordCount() ||
+        value >= database.tableByIndex(target).getRecordCount() ||
         !database.tableByIndex(target).recordExists(value)) {
       throw CommandError("field " + quoted(definition.fieldName(field)) + ": record " +
                          std::to_string(value) + " does not exist in table " + quoted(targetName));

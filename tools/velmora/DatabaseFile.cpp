@@ -487,7 +487,7 @@ LoadedDatabase DatabaseFile::read(const std::string& path) {
   for (TableSchema& table : loaded.schema.tables) {
     const Table& stored = loaded.database->tableByName(table.name);
     table.recordCount = 0;
-    for (int r = 0; r < stored.recordCount(); ++r)
+    for (int r = 0; r < stored.getRecordCount(); ++r)
       table.recordCount += stored.recordExists(r) ? 1 : 0;
   }
   return loaded;
@@ -527,17 +527,17 @@ SchemaDescription DatabaseFile::describe(const Database& database) {
   description.databaseName = database.getName();
   description.version = "1";
   description.hasSchema = true;
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     if (!database.tableExists(t)) continue;
     const Table& table = database.tableByIndex(t);
     const TableDefinition& definition = table.getDefinition();
     TableSchema entry{database.tableName(t), {}, 0};
-    for (int f = 0; f < definition.fieldCount(); ++f) {
+    for (int f = 0; f < definition.getFieldCount(); ++f) {
       const int type = definition.fieldType(f);
       entry.fields.push_back({definition.fieldName(f), type,
                               type == FieldType::Relation ? definition.relationTarget(f) : ""});
     }
-    for (int r = 0; r < table.recordCount(); ++r)
+    for (int r = 0; r < table.getRecordCount(); ++r)
       entry.recordCount += table.recordExists(r) ? 1 : 0;
     description.tables.push_back(std::move(entry));
   }

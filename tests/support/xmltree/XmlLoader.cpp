@@ -69,7 +69,7 @@ void XmlLoader::loadField(const XmlElement& field, Table& table, size_t position
   const TableDefinition& definition = table.getDefinition();
   const std::string& name = field.getName();
   int index = position < fieldAtPosition.size() ? fieldAtPosition[position] : -1;
-  if (index < 0 || index >= definition.fieldCount() || definition.fieldName(index) != name) {
+  if (index < 0 || index >= definition.getFieldCount() || definition.fieldName(index) != name) {
     index = definition.fieldIndex(name);
     if (position >= fieldAtPosition.size()) fieldAtPosition.resize(position + 1, -1);
     fieldAtPosition[position] = index;

@@ -68,7 +68,7 @@ std::unique_ptr<XmlNode> buildXmlDocument(const Database& database,
   const RecordRenumbering renumbering(database);
 
   auto data = std::make_unique<XmlElement>("data");
-  for (int t = 0; t < database.tableCount(); ++t) {
+  for (int t = 0; t < database.getTableCount(); ++t) {
     if (!database.tableExists(t)) continue;
     auto tableElement = std::make_unique<XmlElement>(database.tableName(t));
     tableElement->addChild(recordsToXml(database.tableByIndex(t), renumbering));
@@ -98,7 +98,7 @@ std::unique_ptr<XmlNode> buildXmlDocument(const Database& database,
 std::unique_ptr<XmlNode> recordsToXml(const Table& table, const RecordRenumbering& renumbering) {
   std::unique_ptr<XmlNode> first;
   XmlNode* last = nullptr;
-  for (int record = 0; record < table.recordCount(); ++record) {
+  for (int record = 0; record < table.getRecordCount(); ++record) {
     if (!table.recordExists(record)) continue;
     auto element = std::make_unique<XmlElement>("record");
     element->addChild(recordToXml(table, record, renumbering));
@@ -118,7 +118,7 @@ std::unique_ptr<XmlNode> recordToXml(const Table& table, int record,
   const TableDefinition& fields = table.getDefinition();
   std::unique_ptr<XmlNode> first;
   XmlNode* last = nullptr;
-  for (int field = 0; field < fields.fieldCount(); ++field) {
+  for (int field = 0; field < fields.getFieldCount(); ++field) {
     auto element = std::make_unique<XmlElement>(fields.fieldName(field));
     std::string text;
     switch (fields.fieldType(field)) {
