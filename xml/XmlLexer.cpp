@@ -113,6 +113,25 @@ void XmlLexer::next() {
   while (!scan()) refill(cursor);
 }
 
+bool XmlLexer::nextLeaf(std::string_view& content) {
+  if (kind != TokenKind::StartTag || name.empty()) return false;
+  const char* const start = cursor;
+  const char* const stop = find(start, end, '<');
+  if (stop == nullptr || stop == start) return false;
+  const size_t size = name.size();
+  if (static_cast<size_t>(end - stop) < size + 3 || stop[1] != '/' || stop[size + 2] != '>' ||
+      memcmp(stop + 2, name.data(), size) != 0) {
+    return false;
+  }
+  content = std::string_view(start, static_cast<size_t>(stop - start));
+  kind = TokenKind::EndTag;
+  name = std::string_view(stop + 2, size);
+  token = std::string_view(stop, size + 3);
+  tokenOffset = offsetOf(stop);
+  cursor = stop + size + 3;
+  return true;
+}
+
 bool XmlLexer::needMore(const char* at, const ErrorRow& row, const char* description) {
   if (!exhausted) return false;
   failure = description;

@@ -75,6 +75,10 @@ class XmlLexer {
   // inside), 201 (a comment that the input ends inside); the failing token's offset and a
   // description are kept for getFailure. A streamed input also throws what its source throws.
   void next();
+  // Right after a start tag "<name>": when the window already holds a text that is not empty and
+  // "</name>" right after it, reads both at once, as next() twice would: content is the text,
+  // and the end tag is the current token. False, changing nothing, otherwise.
+  bool nextLeaf(std::string_view& content);
   TokenKind getKind() const { return kind; }
 
   // The name in the current tag: after "<" and "/" and any whitespace, the longest run of ASCII

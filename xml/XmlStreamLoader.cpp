@@ -112,9 +112,23 @@ void XmlStreamLoader::read(ByteSource& source) {
   try {
     for (lexer.next(); lexer.getKind() != TokenKind::End; lexer.next()) {
       switch (lexer.getKind()) {
-        case TokenKind::StartTag:
+        case TokenKind::StartTag: {
+          // Most elements are fields holding a text: read with their end tag at once, never
+          // pushed.
+          if (openCount > 0) {
+            const OpenElement& parent = open[openCount - 1];
+            if (parent.role == Role::RecordElement && !parent.settled) {
+              const std::string_view fieldName = lexer.tagNameView();
+              std::string_view content;
+              if (lexer.nextLeaf(content)) {
+                loadField(parent.table, fieldName, content);
+                break;
+              }
+            }
+          }
           startElement(lexer.tagNameView(), true);
           break;
+        }
         case TokenKind::EmptyTag:
           startElement(lexer.tagNameView(), false);
           break;
@@ -222,7 +236,7 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
     case Role::FieldElement:
       if (!parent.settled) {  // a first child that is an element: the value is empty
         parent.settled = true;
-        loadField(parent, std::string_view());
+        loadField(parent.table, nameOf(parent), std::string_view());
       }
       break;
     case Role::Ignored:
@@ -248,7 +262,7 @@ void XmlStreamLoader::addText(std::string_view raw) {
     case Role::FieldElement:
       if (!parent.settled) {
         parent.settled = true;
-        loadField(parent, raw);
+        loadField(parent.table, nameOf(parent), raw);
       }
       break;
     case Role::TableElement:  // texts between records are skipped
@@ -275,7 +289,7 @@ void XmlStreamLoader::endElement(std::string_view name) {
 
 void XmlStreamLoader::complete(const OpenElement& element) {
   if (element.role == Role::FieldElement && !element.settled) {
-    loadField(element, std::string_view());
+    loadField(element.table, nameOf(element), std::string_view());
   } else if (element.role == Role::RecordElement) {
     apply([&] { element.table->addRecord(-1); });
   }
@@ -305,19 +319,18 @@ Table& XmlStreamLoader::touch(std::string_view tableName) {
   return table;
 }
 
-void XmlStreamLoader::loadField(const OpenElement& field, std::string_view raw) {
+void XmlStreamLoader::loadField(Table* target, std::string_view fieldName, std::string_view raw) {
   apply([&] {
-    Table& table = *field.table;
+    Table& table = *target;
     const TableDefinition& definition = table.getDefinition();
     const size_t position = static_cast<size_t>(fieldPosition++);
     int index;
-    if (position < fieldAtPosition.size() &&
-        sameName(fieldAtPosition[position].name, nameOf(field))) {
+    if (position < fieldAtPosition.size() && sameName(fieldAtPosition[position].name, fieldName)) {
       index = fieldAtPosition[position].index;
     } else {
-      index = definition.fieldIndex(nameOf(field));
+      index = definition.fieldIndex(fieldName);
       if (position >= fieldAtPosition.size()) fieldAtPosition.resize(position + 1);
-      fieldAtPosition[position].name = nameOf(field);
+      fieldAtPosition[position].name = fieldName;
       fieldAtPosition[position].index = index;
     }
     const int type = definition.fieldType(index);

@@ -195,6 +195,11 @@ TEST(XmlStreamLoaderTest, DocumentShapesLoadAsParsingThenApplyingDoes) {
       kHead + "<employee><record><bogus>1</bogus></record></employee>" + kTail,
       kHead + "<employee><record><age>1</age></record><dept><record/></dept></employee>" + kTail,
       kHead + "<employee><record><age>99999999999</age></record></employee>" + kTail,
+      // A field and its end tag read at once, and end tags that only nearly close it.
+      kHead + "<employee><record><age x='1'>2</age><name> </name><surname>s</surname >" +
+          "<name>n</name></record></employee>" + kTail,
+      kHead + "<employee><record><age>1</ag></record></employee>" + kTail,
+      kHead + "<employee><record><age>1</agex></record></employee>" + kTail,
       // Unreadable after records were applied, and after applying already failed.
       kHead + "<employee><record><age>1</age></record></employee></data></database></x>",
       kHead + "<dept><record/></dept><employee><record><age>1</age></record></dept>",
