@@ -114,13 +114,27 @@ void XmlLexer::next() {
 }
 
 bool XmlLexer::nextLeaf(std::string_view& content) {
-  if (kind != TokenKind::StartTag || name.empty()) return false;
-  const char* const start = cursor;
+  return kind == TokenKind::StartTag && closeLeaf(cursor, name, content);
+}
+
+bool XmlLexer::nextLeaf(std::string_view expected, std::string_view& content) {
+  const size_t size = expected.size();
+  const char* const p = skipWhitespace(cursor, end);
+  // "<expected>" is a start tag of that name: the name holds only name characters.
+  if (static_cast<size_t>(end - p) < size + 2 || p[0] != '<' || p[size + 1] != '>' ||
+      memcmp(p + 1, expected.data(), size) != 0) {
+    return false;
+  }
+  return closeLeaf(p + size + 2, std::string_view(p + 1, size), content);
+}
+
+bool XmlLexer::closeLeaf(const char* start, std::string_view tagName, std::string_view& content) {
+  const size_t size = tagName.size();
+  if (size == 0) return false;
   const char* const stop = find(start, end, '<');
   if (stop == nullptr || stop == start) return false;
-  const size_t size = name.size();
   if (static_cast<size_t>(end - stop) < size + 3 || stop[1] != '/' || stop[size + 2] != '>' ||
-      memcmp(stop + 2, name.data(), size) != 0) {
+      memcmp(stop + 2, tagName.data(), size) != 0) {
     return false;
   }
   content = std::string_view(start, static_cast<size_t>(stop - start));

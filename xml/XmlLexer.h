@@ -79,6 +79,9 @@ class XmlLexer {
   // "</name>" right after it, reads both at once, as next() twice would: content is the text,
   // and the end tag is the current token. False, changing nothing, otherwise.
   bool nextLeaf(std::string_view& content);
+  // The same for a start tag "<expected>" that comes next, after any whitespace: expected must
+  // hold only name characters.
+  bool nextLeaf(std::string_view expected, std::string_view& content);
   TokenKind getKind() const { return kind; }
 
   // The name in the current tag: after "<" and "/" and any whitespace, the longest run of ASCII
@@ -105,6 +108,8 @@ class XmlLexer {
   // Cuts the next token out of the window; false, changing nothing, when the window ends inside
   // it and more input may follow.
   bool scan();
+  // The text from start and the end tag of tagName after it, as nextLeaf reads them.
+  bool closeLeaf(const char* start, std::string_view tagName, std::string_view& content);
   // The name as a tag's would be read from the current token (a text, a comment or none).
   std::string_view nameInToken() const;
   // The window ends inside a token: false while more input may follow, otherwise throws row.

@@ -143,6 +143,22 @@ void XmlStreamLoader::read(ByteSource& source) {
         default:
           throwError(kTokenNotRecognised);
       }
+      // Records usually list the fields of the record before them in the same order: each next
+      // one is expected by name and read whole, tags and text at once.
+      if (openCount > 0) {
+        const OpenElement& parent = open[openCount - 1];
+        if (parent.role == Role::RecordElement && !parent.settled) {
+          std::string_view content;
+          while (!failure && static_cast<size_t>(fieldPosition) < fieldAtPosition.size() &&
+                 lexer.nextLeaf(fieldAtPosition[fieldPosition].name, content)) {
+            const int index = fieldAtPosition[fieldPosition].index;
+            apply([&] {
+              ++fieldPosition;
+              storeValue(*parent.table, index, content);
+            });
+          }
+        }
+      }
     }
   } catch (...) {
     if (lexer.getFailure() != nullptr) {
@@ -333,30 +349,34 @@ void XmlStreamLoader::loadField(Table* target, std::string_view fieldName, std::
       fieldAtPosition[position].name = fieldName;
       fieldAtPosition[position].index = index;
     }
-    const int type = definition.fieldType(index);
-    if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values
-    // Most values hold no entity: they are used where they stand, undecoded.
-    std::string_view text = raw;
-    if (holdsEntity(raw)) {
-      decoded.clear();
-      decodeMarkup(raw, decoded);
-      text = decoded;
-    }
-    switch (type) {
-      case FieldType::Int:
-        table.setInt(index, parseDecimal(text));
-        break;
-      case FieldType::String:
-        table.setString(index, text);
-        break;
-      case FieldType::Long:
-        table.setLong(index, parseDecimal(text));
-        break;
-      default:
-        table.setRelation(index, parseDecimal(text));
-        break;
-    }
+    storeValue(table, index, raw);
   });
+}
+
+void XmlStreamLoader::storeValue(Table& table, int index, std::string_view raw) {
+  const int type = table.getDefinition().fieldType(index);
+  if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values
+  // Most values hold no entity: they are used where they stand, undecoded.
+  std::string_view text = raw;
+  if (holdsEntity(raw)) {
+    decoded.clear();
+    decodeMarkup(raw, decoded);
+    text = decoded;
+  }
+  switch (type) {
+    case FieldType::Int:
+      table.setInt(index, parseDecimal(text));
+      break;
+    case FieldType::String:
+      table.setString(index, text);
+      break;
+    case FieldType::Long:
+      table.setLong(index, parseDecimal(text));
+      break;
+    default:
+      table.setRelation(index, parseDecimal(text));
+      break;
+  }
 }
 
 void XmlStreamLoader::undo() {

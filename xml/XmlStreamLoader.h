@@ -110,6 +110,8 @@ class XmlStreamLoader {
   Table& touch(std::string_view tableName);
   // The value raw of the field named fieldName in the temporary record of table.
   void loadField(Table* table, std::string_view fieldName, std::string_view raw);
+  // The value raw of the field at index in the temporary record of table.
+  void storeValue(Table& table, int index, std::string_view raw);
   void undo();
 
   Database& database;
