@@ -82,6 +82,8 @@ class XmlLexer {
   // The same for a start tag "<expected>" that comes next, after any whitespace: expected must
   // hold only name characters.
   bool nextLeaf(std::string_view expected, std::string_view& content);
+  // Whether the content the last nextLeaf read holds an "&".
+  bool leafHoldsAmpersand() const { return contentAmpersand; }
   TokenKind getKind() const { return kind; }
 
   // The name in the current tag: after "<" and "/" and any whitespace, the longest run of ASCII
@@ -134,6 +136,7 @@ class XmlLexer {
   long long tokenOffset = 0;
   const char* failure = nullptr;
   long long failureOffset = 0;
+  bool contentAmpersand = false;  // of the last leaf
 };
 
 }  // namespace velmora

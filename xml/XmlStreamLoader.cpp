@@ -154,7 +154,7 @@ void XmlStreamLoader::read(ByteSource& source) {
             const int index = fieldAtPosition[fieldPosition].index;
             apply([&] {
               ++fieldPosition;
-              storeValue(*parent.table, index, content);
+              storeValue(*parent.table, index, content, lexer.leafHoldsAmpersand());
             });
           }
         }
@@ -349,16 +349,16 @@ void XmlStreamLoader::loadField(Table* target, std::string_view fieldName, std::
       fieldAtPosition[position].name = fieldName;
       fieldAtPosition[position].index = index;
     }
-    storeValue(table, index, raw);
+    storeValue(table, index, raw, holdsEntity(raw));
   });
 }
 
-void XmlStreamLoader::storeValue(Table& table, int index, std::string_view raw) {
+void XmlStreamLoader::storeValue(Table& table, int index, std::string_view raw, bool entities) {
   const int type = table.getDefinition().fieldType(index);
   if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values
   // Most values hold no entity: they are used where they stand, undecoded.
   std::string_view text = raw;
-  if (holdsEntity(raw)) {
+  if (entities) {
     decoded.clear();
     decodeMarkup(raw, decoded);
     text = decoded;

@@ -110,8 +110,9 @@ class XmlStreamLoader {
   Table& touch(std::string_view tableName);
   // The value raw of the field named fieldName in the temporary record of table.
   void loadField(Table* table, std::string_view fieldName, std::string_view raw);
-  // The value raw of the field at index in the temporary record of table.
-  void storeValue(Table& table, int index, std::string_view raw);
+  // The value raw of the field at index in the temporary record of table; entities: raw holds
+  // an "&" to decode.
+  void storeValue(Table& table, int index, std::string_view raw, bool entities);
   void undo();
 
   Database& database;

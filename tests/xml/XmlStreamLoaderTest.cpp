@@ -203,7 +203,7 @@ TEST(XmlStreamLoaderTest, DocumentShapesLoadAsParsingThenApplyingDoes) {
       // Fields expected in the order of the record before, and ones that differ from it.
       kHead + "<employee><record><age>1</age><name>a</name></record><record> <age>2</age>\n" +
           "<name>b</name ><age>5</age></record><record><age/><age>3</age><name></name></record>" +
-          "<record><age x='1'>4</age><name>c</name></record></employee>" + kTail,
+          "<record><age x='1'>4</age><name>c &amp; d</name></record></employee>" + kTail,
       kHead + "<employee><record><age>1</age></record><record><agex>2</agex></record>" +
           "<record><ag>3</ag></record></employee>" + kTail,
       // Unreadable after records were applied, and after applying already failed.
