@@ -13,6 +13,7 @@ enum CharacterClass : unsigned char {
   kOther = 0,
   kWhitespace = 1,
   kNameCharacter = 2,
+  kTextStop = 3,  // ends a run of plain text: "<" and "&"
 };
 
 struct CharacterTable {
@@ -29,6 +30,8 @@ struct CharacterTable {
     for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kNameCharacter;  // upper-case letters
     for (int c = 'a'; c <= 'z'; ++c) classes[c] = kNameCharacter;  // lower-case letters
     classes[static_cast<unsigned char>('_')] = kNameCharacter;     // underscore
+    classes[static_cast<unsigned char>('<')] = kTextStop;          // markup
+    classes[static_cast<unsigned char>('&')] = kTextStop;          // an entity
     // Bytes 128 to 255 stay kOther: they carry no meaning of their own here.
   }
 };
@@ -40,6 +43,15 @@ bool isWhitespace(char c) {
 }
 bool isNameCharacter(char c) {
   return kCharacters.classes[static_cast<unsigned char>(c)] == kNameCharacter;
+}
+bool isTextStop(char c) { return kCharacters.classes[static_cast<unsigned char>(c)] == kTextStop; }
+
+// Names are short: compared in place, without a call.
+bool sameBytes(const char* a, const char* b, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
 constexpr std::string_view kCommentEnd = "-->";
@@ -111,6 +123,49 @@ XmlLexer::XmlLexer(ByteSource& input, size_t bufferSize)
 
 void XmlLexer::next() {
   while (!scan()) refill(cursor);
+}
+
+bool XmlLexer::nextLeaf(std::string_view& content) {
+  return kind == TokenKind::StartTag && closeLeaf(cursor, name, content);
+}
+
+bool XmlLexer::nextLeaf(std::string_view expected, std::string_view& content) {
+  const size_t size = expected.size();
+  const char* const p = skipWhitespace(cursor, end);
+  // "<expected>" is a start tag of that name: the name holds only name characters.
+  if (static_cast<size_t>(end - p) < size + 2 || p[0] != '<' || p[size + 1] != '>' ||
+      !sameBytes(p + 1, expected.data(), size)) {
+    return false;
+  }
+  return closeLeaf(p + size + 2, std::string_view(p + 1, size), content);
+}
+
+bool XmlLexer::closeLeaf(const char* start, std::string_view tagName, std::string_view& content) {
+  const size_t size = tagName.size();
+  if (size == 0) return false;
+  // The text runs to the first "<"; an "&" on the way is noted.
+  const char* stop = start;
+  bool ampersand = false;
+  for (;;) {
+    while (stop < end && !isTextStop(*stop)) ++stop;
+    if (stop == end) return false;
+    if (*stop == '<') break;
+    ampersand = true;
+    ++stop;
+  }
+  if (stop == start) return false;
+  if (static_cast<size_t>(end - stop) < size + 3 || stop[1] != '/' || stop[size + 2] != '>' ||
+      !sameBytes(stop + 2, tagName.data(), size)) {
+    return false;
+  }
+  content = std::string_view(start, static_cast<size_t>(stop - start));
+  contentAmpersand = ampersand;
+  kind = TokenKind::EndTag;
+  name = std::string_view(stop + 2, size);
+  token = std::string_view(stop, size + 3);
+  tokenOffset = offsetOf(stop);
+  cursor = stop + size + 3;
+  return true;
 }
 
 bool XmlLexer::needMore(const char* at, const ErrorRow& row, const char* description) {

@@ -75,6 +75,15 @@ class XmlLexer {
   // inside), 201 (a comment that the input ends inside); the failing token's offset and a
   // description are kept for getFailure. A streamed input also throws what its source throws.
   void next();
+  // Right after a start tag "<name>": when the window already holds a text that is not empty and
+  // "</name>" right after it, reads both at once, as next() twice would: content is the text,
+  // and the end tag is the current token. False, changing nothing, otherwise.
+  bool nextLeaf(std::string_view& content);
+  // The same for a start tag "<expected>" that comes next, after any whitespace: expected must
+  // hold only name characters.
+  bool nextLeaf(std::string_view expected, std::string_view& content);
+  // Whether the content the last nextLeaf read holds an "&".
+  bool leafHoldsAmpersand() const { return contentAmpersand; }
   TokenKind getKind() const { return kind; }
 
   // The name in the current tag: after "<" and "/" and any whitespace, the longest run of ASCII
@@ -101,6 +110,8 @@ class XmlLexer {
   // Cuts the next token out of the window; false, changing nothing, when the window ends inside
   // it and more input may follow.
   bool scan();
+  // The text from start and the end tag of tagName after it, as nextLeaf reads them.
+  bool closeLeaf(const char* start, std::string_view tagName, std::string_view& content);
   // The name as a tag's would be read from the current token (a text, a comment or none).
   std::string_view nameInToken() const;
   // The window ends inside a token: false while more input may follow, otherwise throws row.
@@ -125,6 +136,7 @@ class XmlLexer {
   long long tokenOffset = 0;
   const char* failure = nullptr;
   long long failureOffset = 0;
+  bool contentAmpersand = false;  // of the last leaf
 };
 
 }  // namespace velmora

@@ -112,9 +112,23 @@ void XmlStreamLoader::read(ByteSource& source) {
   try {
     for (lexer.next(); lexer.getKind() != TokenKind::End; lexer.next()) {
       switch (lexer.getKind()) {
-        case TokenKind::StartTag:
+        case TokenKind::StartTag: {
+          // Most elements are fields holding a text: read with their end tag at once, never
+          // pushed.
+          if (openCount > 0) {
+            const OpenElement& parent = open[openCount - 1];
+            if (parent.role == Role::RecordElement && !parent.settled) {
+              const std::string_view fieldName = lexer.tagNameView();
+              std::string_view content;
+              if (lexer.nextLeaf(content)) {
+                loadField(parent.table, fieldName, content);
+                break;
+              }
+            }
+          }
           startElement(lexer.tagNameView(), true);
           break;
+        }
         case TokenKind::EmptyTag:
           startElement(lexer.tagNameView(), false);
           break;
@@ -128,6 +142,22 @@ void XmlStreamLoader::read(ByteSource& source) {
           break;
         default:
           throwError(kTokenNotRecognised);
+      }
+      // Records usually list the fields of the record before them in the same order: each next
+      // one is expected by name and read whole, tags and text at once.
+      if (openCount > 0) {
+        const OpenElement& parent = open[openCount - 1];
+        if (parent.role == Role::RecordElement && !parent.settled) {
+          std::string_view content;
+          while (!failure && static_cast<size_t>(fieldPosition) < fieldAtPosition.size() &&
+                 lexer.nextLeaf(fieldAtPosition[fieldPosition].name, content)) {
+            const int index = fieldAtPosition[fieldPosition].index;
+            apply([&] {
+              ++fieldPosition;
+              storeValue(*parent.table, index, content, lexer.leafHoldsAmpersand());
+            });
+          }
+        }
       }
     }
   } catch (...) {
@@ -222,7 +252,7 @@ void XmlStreamLoader::placeChild(OpenElement& parent, OpenElement& child) {
     case Role::FieldElement:
       if (!parent.settled) {  // a first child that is an element: the value is empty
         parent.settled = true;
-        loadField(parent, std::string_view());
+        loadField(parent.table, nameOf(parent), std::string_view());
       }
       break;
     case Role::Ignored:
@@ -248,7 +278,7 @@ void XmlStreamLoader::addText(std::string_view raw) {
     case Role::FieldElement:
       if (!parent.settled) {
         parent.settled = true;
-        loadField(parent, raw);
+        loadField(parent.table, nameOf(parent), raw);
       }
       break;
     case Role::TableElement:  // texts between records are skipped
@@ -275,7 +305,7 @@ void XmlStreamLoader::endElement(std::string_view name) {
 
 void XmlStreamLoader::complete(const OpenElement& element) {
   if (element.role == Role::FieldElement && !element.settled) {
-    loadField(element, std::string_view());
+    loadField(element.table, nameOf(element), std::string_view());
   } else if (element.role == Role::RecordElement) {
     apply([&] { element.table->addRecord(-1); });
   }
@@ -305,45 +335,48 @@ Table& XmlStreamLoader::touch(std::string_view tableName) {
   return table;
 }
 
-void XmlStreamLoader::loadField(const OpenElement& field, std::string_view raw) {
+void XmlStreamLoader::loadField(Table* target, std::string_view fieldName, std::string_view raw) {
   apply([&] {
-    Table& table = *field.table;
+    Table& table = *target;
     const TableDefinition& definition = table.getDefinition();
     const size_t position = static_cast<size_t>(fieldPosition++);
     int index;
-    if (position < fieldAtPosition.size() &&
-        sameName(fieldAtPosition[position].name, nameOf(field))) {
+    if (position < fieldAtPosition.size() && sameName(fieldAtPosition[position].name, fieldName)) {
       index = fieldAtPosition[position].index;
     } else {
-      index = definition.fieldIndex(nameOf(field));
+      index = definition.fieldIndex(fieldName);
       if (position >= fieldAtPosition.size()) fieldAtPosition.resize(position + 1);
-      fieldAtPosition[position].name = nameOf(field);
+      fieldAtPosition[position].name = fieldName;
       fieldAtPosition[position].index = index;
     }
-    const int type = definition.fieldType(index);
-    if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values
-    // Most values hold no entity: they are used where they stand, undecoded.
-    std::string_view text = raw;
-    if (holdsEntity(raw)) {
-      decoded.clear();
-      decodeMarkup(raw, decoded);
-      text = decoded;
-    }
-    switch (type) {
-      case FieldType::Int:
-        table.setInt(index, parseDecimal(text));
-        break;
-      case FieldType::String:
-        table.setString(index, text);
-        break;
-      case FieldType::Long:
-        table.setLong(index, parseDecimal(text));
-        break;
-      default:
-        table.setRelation(index, parseDecimal(text));
-        break;
-    }
+    storeValue(table, index, raw, holdsEntity(raw));
   });
+}
+
+void XmlStreamLoader::storeValue(Table& table, int index, std::string_view raw, bool entities) {
+  const int type = table.getDefinition().fieldType(index);
+  if (type < FieldType::Int || type > FieldType::Relation) return;  // holds no values
+  // Most values hold no entity: they are used where they stand, undecoded.
+  std::string_view text = raw;
+  if (entities) {
+    decoded.clear();
+    decodeMarkup(raw, decoded);
+    text = decoded;
+  }
+  switch (type) {
+    case FieldType::Int:
+      table.setInt(index, parseDecimal(text));
+      break;
+    case FieldType::String:
+      table.setString(index, text);
+      break;
+    case FieldType::Long:
+      table.setLong(index, parseDecimal(text));
+      break;
+    default:
+      table.setRelation(index, parseDecimal(text));
+      break;
+  }
 }
 
 void XmlStreamLoader::undo() {

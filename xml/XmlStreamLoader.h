@@ -108,7 +108,11 @@ class XmlStreamLoader {
   template <typename Step>
   void apply(Step&& step);
   Table& touch(std::string_view tableName);
-  void loadField(const OpenElement& field, std::string_view raw);
+  // The value raw of the field named fieldName in the temporary record of table.
+  void loadField(Table* table, std::string_view fieldName, std::string_view raw);
+  // The value raw of the field at index in the temporary record of table; entities: raw holds
+  // an "&" to decode.
+  void storeValue(Table& table, int index, std::string_view raw, bool entities);
   void undo();
 
   Database& database;

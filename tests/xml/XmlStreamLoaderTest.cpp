@@ -195,6 +195,17 @@ TEST(XmlStreamLoaderTest, DocumentShapesLoadAsParsingThenApplyingDoes) {
       kHead + "<employee><record><bogus>1</bogus></record></employee>" + kTail,
       kHead + "<employee><record><age>1</age></record><dept><record/></dept></employee>" + kTail,
       kHead + "<employee><record><age>99999999999</age></record></employee>" + kTail,
+      // A field and its end tag read at once, and end tags that only nearly close it.
+      kHead + "<employee><record><age x='1'>2</age><name> </name><surname>s</surname >" +
+          "<name>n</name></record></employee>" + kTail,
+      kHead + "<employee><record><age>1</ag></record></employee>" + kTail,
+      kHead + "<employee><record><age>1</agex></record></employee>" + kTail,
+      // Fields expected in the order of the record before, and ones that differ from it.
+      kHead + "<employee><record><age>1</age><name>a</name></record><record> <age>2</age>\n" +
+          "<name>b</name ><age>5</age></record><record><age/><age>3</age><name></name></record>" +
+          "<record><age x='1'>4</age><name>c &amp; d</name></record></employee>" + kTail,
+      kHead + "<employee><record><age>1</age></record><record><agex>2</agex></record>" +
+          "<record><ag>3</ag></record></employee>" + kTail,
       // Unreadable after records were applied, and after applying already failed.
       kHead + "<employee><record><age>1</age></record></employee></data></database></x>",
       kHead + "<dept><record/></dept><employee><record><age>1</age></record></dept>",
