@@ -120,6 +120,17 @@ ComponentInstance filledInstance(int n, bool withDepartments) {
   return instance;
 }
 
+IVelmoraDatabase* keptInstance(int n) {
+  static ComponentInstance instance;
+  static int filled = -1;
+  if (filled != n) {
+    instance.reset();
+    instance = filledInstance(n, false);
+    filled = n;
+  }
+  return instance.get();
+}
+
 const std::string& savedFile(int n, bool withDepartments) {
   static std::map<std::pair<int, bool>, std::string> cache;
   std::string& path = cache[{n, withDepartments}];

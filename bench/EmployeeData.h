@@ -34,6 +34,9 @@ HRESULT addEmployees(IVelmoraDatabase* database, const std::vector<Employee>& ro
                      bool withDepartments);
 // A new instance with the tables defined and the first n employees added; exits on failure.
 ComponentInstance filledInstance(int n, bool withDepartments);
+// An instance of n employee records without departments, filled on the first call for n and
+// kept until a call asks for another size (for benchmarks that only read).
+IVelmoraDatabase* keptInstance(int n);
 // The file Velmora saves for the first n employees; written once per (n, variant) and kept in
 // the scratch directory. Exits on failure.
 const std::string& savedFile(int n, bool withDepartments);

@@ -17,21 +17,9 @@ namespace {
 // No employee has this age, so both ways look at every record.
 constexpr int32_t kAbsentAge = -1;
 
-// The employee table of n records, filled once per size and kept.
-IVelmoraDatabase* findInstance(int n) {
-  static ComponentInstance instance;
-  static int filled = -1;
-  if (filled != n) {
-    instance.reset();
-    instance = filledInstance(n, false);
-    filled = n;
-  }
-  return instance.get();
-}
-
 void BM_VelmoraFindInt(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  IVelmoraDatabase* database = findInstance(n);
+  IVelmoraDatabase* database = keptInstance(n);
   void* out = nullptr;
   if (database->QueryInterface(IID_IVelmoraDatabase2, &out) != S_OK) {
     state.SkipWithError("no second interface");
@@ -53,7 +41,7 @@ BENCHMARK(BM_VelmoraFindInt)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRe
 // The caller's way without FindInt: every record's field by index, compared by the caller.
 void BM_VelmoraFindByReadingEachRecord(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  IVelmoraDatabase* database = findInstance(n);
+  IVelmoraDatabase* database = keptInstance(n);
   HRESULT failures = S_OK;
   for (auto _ : state) {
     int32_t found = -1;

@@ -56,22 +56,10 @@ BENCHMARK(BM_VelmoraBuildRelation)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// The instance of the last size asked for, filled once and kept for the read benchmarks.
-IVelmoraDatabase* readInstance(int n) {
-  static ComponentInstance instance;
-  static int filled = -1;
-  if (filled != n) {
-    instance.reset();
-    instance = filledInstance(n, false);
-    filled = n;
-  }
-  return instance.get();
-}
-
 // Every value of every record, by table and field name.
 void BM_VelmoraReadByName(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  IVelmoraDatabase* database = readInstance(n);
+  IVelmoraDatabase* database = keptInstance(n);
   HRESULT failures = S_OK;
   int64_t checksum = 0;
   for (auto _ : state) {
@@ -96,7 +84,7 @@ BENCHMARK(BM_VelmoraReadByName)->Apply(recordSizes)->Unit(benchmark::kMillisecon
 // The same values by table and field index.
 void BM_VelmoraReadByIndex(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  IVelmoraDatabase* database = readInstance(n);
+  IVelmoraDatabase* database = keptInstance(n);
   HRESULT failures = S_OK;
   int64_t checksum = 0;
   for (auto _ : state) {

@@ -21,21 +21,6 @@ struct SchemaFailure {
   std::string message;
 };
 
-class MemoryBytes final : public ByteSource {
- public:
-  MemoryBytes(const char* begin, const char* end) : next(begin), last(end) {}
-  size_t read(char* into, size_t capacity) override {
-    const size_t count = std::min(capacity, static_cast<size_t>(last - next));
-    if (count > 0) memcpy(into, next, count);
-    next += count;
-    return count;
-  }
-
- private:
-  const char* next;
-  const char* last;
-};
-
 bool isBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -254,23 +239,33 @@ class SchemaReader::Parse {
   }
 };
 
+// Reads the schema from source into schema; false, with readError's message set and offset at the
+// byte that could not be read, when the schema is refused or the lexer fails. Other failures
+// (the input cannot be read) pass on.
+bool SchemaReader::parse(ByteSource& source, FileSchema& schema, long long& offset) {
+  Parse reading(source, windowSize);
+  try {
+    schema = reading.run();
+    return true;
+  } catch (const SchemaFailure& failure) {
+    offset = failure.offset;
+    readError.message = failure.message;
+  } catch (...) {
+    if (reading.lexer.getFailure() == nullptr) throw;
+    offset = reading.lexer.getFailureOffset();
+    readError.message = reading.lexer.getFailure();
+  }
+  return false;
+}
+
 FileSchema SchemaReader::readFile(const std::string& fileName, FileEnv& env) {
   readError = ReadError();
   std::unique_ptr<InputFile> file;
+  FileSchema schema;
   long long offset = -1;
   try {
     file = std::make_unique<InputFile>(env, fileName);
-    Parse parse(*file, windowSize);
-    try {
-      return parse.run();
-    } catch (const SchemaFailure& failure) {
-      offset = failure.offset;
-      readError.message = failure.message;
-    } catch (...) {
-      if (parse.lexer.getFailure() == nullptr) throw;
-      offset = parse.lexer.getFailureOffset();
-      readError.message = parse.lexer.getFailure();
-    }
+    if (parse(*file, schema, offset)) return schema;
   } catch (const Win::Exception& e) {
     readError.message = e.getMessage();
   } catch (...) {
@@ -289,19 +284,10 @@ FileSchema SchemaReader::readFile(const std::string& fileName, FileEnv& env) {
 
 FileSchema SchemaReader::read(const char* begin, const char* end) {
   readError = ReadError();
-  MemoryBytes memory(begin, end);
-  Parse parse(memory, windowSize);
+  MemorySource memory(begin, end);
+  FileSchema schema;
   long long offset = 0;
-  try {
-    return parse.run();
-  } catch (const SchemaFailure& failure) {
-    offset = failure.offset;
-    readError.message = failure.message;
-  } catch (...) {
-    if (parse.lexer.getFailure() == nullptr) throw;
-    offset = parse.lexer.getFailureOffset();
-    readError.message = parse.lexer.getFailure();
-  }
+  if (parse(memory, schema, offset)) return schema;
   TextPosition position;
   position.advance(begin, static_cast<size_t>(offset));
   readError.line = position.getLine();

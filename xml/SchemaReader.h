@@ -57,6 +57,7 @@ class SchemaReader {
 
  private:
   class Parse;
+  bool parse(ByteSource& source, FileSchema& schema, long long& offset);
 
   size_t windowSize;
   ReadError readError;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <string.h>
 
 #include <memory>
 #include <string>
@@ -30,6 +31,23 @@ class ByteSource {
 
  protected:
   ~ByteSource() = default;
+};
+
+// The bytes of a caller's buffer, up to its end. Borrows the buffer.
+class MemorySource final : public ByteSource {
+ public:
+  MemorySource(const char* begin, const char* end) : next(begin), last(end) {}
+  size_t read(char* into, size_t capacity) override {
+    const size_t count =
+        capacity < static_cast<size_t>(last - next) ? capacity : static_cast<size_t>(last - next);
+    if (count > 0) memcpy(into, next, count);
+    next += count;
+    return count;
+  }
+
+ private:
+  const char* next;
+  const char* last;
 };
 
 // Line and column of a place in an input, counted over the bytes before it. LF, CR LF and a

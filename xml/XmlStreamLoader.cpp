@@ -35,22 +35,6 @@ bool holdsEntity(std::string_view raw) {
   return false;
 }
 
-// The bytes of a caller's buffer, up to its end.
-class MemorySource final : public ByteSource {
- public:
-  MemorySource(const char* begin, const char* end) : next(begin), last(end) {}
-  size_t read(char* into, size_t capacity) override {
-    const size_t count = std::min(capacity, static_cast<size_t>(last - next));
-    if (count > 0) memcpy(into, next, count);
-    next += count;
-    return count;
-  }
-
- private:
-  const char* next;
-  const char* last;
-};
-
 }  // namespace
 
 bool XmlStreamLoader::loadFile(const std::string& fileName) {

@@ -422,15 +422,15 @@ int createTable(const std::vector<std::string>& arguments) {
   std::vector<std::string> fieldNames;
   std::vector<std::string> targets;
   for (size_t a = 2; a < arguments.size(); ++a) {
-    const std::string& spec = arguments[a];
-    const size_t colon = spec.find(':');
+    const std::string& fieldText = arguments[a];
+    const size_t colon = fieldText.find(':');
     if (colon == std::string::npos)
-      throw UsageError{"field " + quoted(spec) + " needs a type: FIELD:TYPE[:TARGET]"};
-    const std::string name = spec.substr(0, colon);
-    const size_t second = spec.find(':', colon + 1);
-    const std::string typeText = spec.substr(
+      throw UsageError{"field " + quoted(fieldText) + " needs a type: FIELD:TYPE[:TARGET]"};
+    const std::string name = fieldText.substr(0, colon);
+    const size_t second = fieldText.find(':', colon + 1);
+    const std::string typeText = fieldText.substr(
         colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
-    const std::string target = second == std::string::npos ? "" : spec.substr(second + 1);
+    const std::string target = second == std::string::npos ? "" : fieldText.substr(second + 1);
     if (const std::string problem = nameProblem("field", name); !problem.empty())
       throw UsageError{problem};
     for (const std::string& seen : fieldNames) {
