@@ -64,7 +64,16 @@ std::unique_ptr<Database> openDatabase(const std::string& fileName, FileEnv& env
     loadDatabase(*database, fileName, env, failure);
     return nullptr;
   }
-  if (!schema.hasSchema) throwError(kNoSchema);
+  if (!schema.hasSchema) {
+    // The schema reader stops after info: the rest must still read, so that an unreadable file
+    // fails as Load says it does (101, with its place) rather than as one without a schema.
+    try {
+      loadDatabase(*database, fileName, env, failure);
+    } catch (const Win::Exception& e) {
+      if (e.getCode() == kCannotOpenForReading.code) throw;
+    }
+    throwError(kNoSchema);
+  }
   for (const SchemaTable& described : schema.tables) {
     auto definition = std::make_unique<TableDefinition>();
     for (const SchemaField& field : described.fields) {

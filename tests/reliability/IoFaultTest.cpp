@@ -485,9 +485,9 @@ TEST_F(IoFaultTest, FullFileSystemKeepsTheEarlierFile) {
                           "changed, 5: temporary file left, 6: delete, 7: save after freeing";
 }
 
-// Every truncation of a small saved file, and a sample of truncations and byte patches of a
-// large one, loads exactly as the reference model reads it: 101, false or a clean engine code,
-// never a crash.
+// Every truncation and a byte patch at every offset of a small saved file, and a sample of both
+// for a large one, loads and opens exactly as the reference model reads it: 101, false or a
+// clean engine code, never a crash.
 TEST_F(IoFaultTest, EveryTruncationOfASavedFileLoadsAsTheModelPredicts) {
   auto op = [](Method method, int32_t a = 0, int32_t b = 0, int32_t c = 0) {
     Operation operation;
@@ -537,35 +537,41 @@ TEST_F(IoFaultTest, EveryTruncationOfASavedFileLoadsAsTheModelPredicts) {
     }
     build.push_back(op(Method::DeleteRecordAt, 1, 1));
     build.push_back(op(Method::Save, 0));
+    build.push_back(op(Method::SaveWithSchema, 1));
     for (const Operation& step : build) ASSERT_EQ(runner.step(step), "");
-    const std::optional<std::string> saved = runner.getModel().fileContent(0);
-    ASSERT_TRUE(saved.has_value());
-    const int size = static_cast<int>(saved->size());
-    std::vector<int> lengths;
-    if (records < 100) {
-      for (int n = 0; n <= size; ++n) lengths.push_back(n);
-    } else {
-      for (int n = 0; n < sample; ++n) lengths.push_back(n);
-      for (int n = 0; n < sample; ++n) lengths.push_back(size - n);
-      for (int n = 0; n < sample; ++n) lengths.push_back(static_cast<int>((n * 7919LL) % size));
-    }
     const int descriptors = countOpenDescriptors();
-    for (const int length : lengths) {
-      ASSERT_EQ(runner.step(op(Method::TruncateFile, 0, length)), "") << length;
-      ASSERT_EQ(runner.step(op(Method::Load, kScratchFileSlot)), "") << length;
-    }
-    static const int kPatches[] = {'<', '>', '/', '!', '-', ' ', 'a', '&', 0, 0xFF};
-    for (int n = 0; n < (records < 100 ? 200 : sample * 2); ++n) {
-      const int offset = records < 100 ? n % size : static_cast<int>((n * 104729LL) % size);
-      ASSERT_EQ(runner.step(op(Method::PatchFile, 0, offset, kPatches[n % 10])), "") << offset;
-      ASSERT_EQ(runner.step(op(Method::Load, kScratchFileSlot)), "") << offset;
+    // Each damaged copy is read by Load and by Open: the file without a schema, then the one
+    // with it, whose damage inside the schema Open alone reads.
+    for (const int file : {0, 1}) {
+      const std::optional<std::string> saved = runner.getModel().fileContent(file);
+      ASSERT_TRUE(saved.has_value());
+      const int size = static_cast<int>(saved->size());
+      std::vector<Operation> damages;
+      if (records < 100) {
+        for (int n = 0; n <= size; ++n) damages.push_back(op(Method::TruncateFile, file, n));
+      } else {
+        for (int n = 0; n < sample; ++n) {
+          damages.push_back(op(Method::TruncateFile, file, n));
+          damages.push_back(op(Method::TruncateFile, file, size - n));
+          damages.push_back(op(Method::TruncateFile, file, static_cast<int>((n * 7919LL) % size)));
+        }
+      }
+      static const int kPatches[] = {'<', '>', '/', '!', '-', ' ', 'a', '&', 0, 0xFF};
+      for (int n = 0; n < (records < 100 ? size : sample * 2); ++n) {
+        const int offset = records < 100 ? n : static_cast<int>((n * 104729LL) % size);
+        damages.push_back(op(Method::PatchFile, file, offset, kPatches[n % 10]));
+      }
+      for (const Operation& damage : damages) {
+        SCOPED_TRACE(describe(damage));
+        ASSERT_EQ(runner.step(damage), "");
+        ASSERT_EQ(runner.step(op(Method::Load, kScratchFileSlot)), "");
+        ASSERT_EQ(runner.step(op(Method::Open, kScratchFileSlot)), "");
+      }
+      printf("[ reliability ] a %d-byte file: %zu damaged copies loaded and opened as predicted\n",
+             size, damages.size());
     }
     EXPECT_EQ(countOpenDescriptors(), descriptors);
     ASSERT_EQ(runner.step(op(Method::Load, 0)), "");
     EXPECT_EQ(runner.compareState(), "");
-    printf(
-        "[ reliability ] a %d-byte file: %zu truncations and %d byte patches loaded as "
-        "predicted\n",
-        size, lengths.size(), records < 100 ? 200 : sample * 2);
   }
 }

@@ -448,62 +448,42 @@ Outcome ReferenceModel::loadBytes(const std::string& bytes) {
   return outcome;
 }
 
-namespace {
-
-// The first text of the element's child `name`; "" when there is none.
-std::string childText(const ModelNode& element, const std::string& name) {
-  for (const auto& child : element.children) {
-    if (!child->isElement || child->name != name) continue;
-    for (const auto& text : child->children) {
-      if (!text->isElement) return text->text;
-    }
-    return "";
-  }
-  return "";
-}
-
-}  // namespace
-
 // A file a save wrote: the tables its schema lists, created in order as CreateTable does, then
 // its records as Load reads them; any failure puts everything back.
 bool ReferenceModel::open(const std::string& bytes) {
-  ModelDocument document;
+  if (bytes.empty()) fail(kCannotRead);  // as Load
+  ModelSchema schema;
   try {
-    document = readModelDocument(bytes);
+    schema = readModelSchema(bytes);
+    // Without a schema to act on, the whole file must still read, as Load reads it.
+    if (!schema.isDatabase || !schema.hasSchema) readModelDocument(bytes);
   } catch (const ReadFailure&) {
     fail(kCannotRead);
   }
-  const ModelNode& info = *document.topLevel.front()->children.front();
-  const ModelNode* schema = nullptr;
-  for (const auto& child : info.children) {
-    if (child->isElement && child->name == "schema") schema = child.get();
-  }
-  if (schema == nullptr) fail(kNoSchema);
+  if (!schema.isDatabase) return false;  // opens as nothing; the instance stays as it was
+  if (!schema.hasSchema) fail(kNoSchema);
   ModelDatabase kept;
-  kept.name = childText(info, "name");
+  kept.name = schema.databaseName;
   std::swap(database, kept);
   std::optional<ModelDefinition> keptTemporary = std::move(temporaryTable);
   const int keptCurrent = currentTable;
   currentTable = -1;
   bool loaded = false;
   try {
-    for (const auto& table : schema->children) {
+    for (const ModelSchemaTable& table : schema.tables) {
       temporaryTable = ModelDefinition();
-      for (const auto& field : table->children) {
-        if (field->name != "field") continue;
+      for (const ModelSchemaField& field : table.fields) {
         static const char* const kTypeNames[] = {"Int", "String", "Long", "Relation"};
         const int number = temporaryTable->getFieldCount();
-        const std::string type = childText(*field, "type");
         const int typeCode = static_cast<int>(
-            std::find(std::begin(kTypeNames), std::end(kTypeNames), type) - kTypeNames);
+            std::find(std::begin(kTypeNames), std::end(kTypeNames), field.type) - kTypeNames);
         temporaryTable->types.push_back(typeCode);
-        temporaryTable->names.add(number, childText(*field, "name"));
-        if (typeCode == kRelation) {
-          temporaryTable->relationTargets.emplace_back(number, childText(*field, "target"));
-        }
+        temporaryTable->names.add(number, field.name);
+        if (typeCode == kRelation)
+          temporaryTable->relationTargets.emplace_back(number, field.target);
       }
       try {
-        createTable(childText(*table, "name"));
+        createTable(table.name);
       } catch (const ModelFailure& failure) {
         if (failure.code != kNameNotFound) throw;  // the table stays, unlinked
       }

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace velmora {
@@ -167,5 +168,152 @@ ModelDocument readModelDocument(const std::string& bytes) {
   }
   return document;
 }
+
+namespace {
+
+// The schema rules, one function per element, each entered with its start tag current and left
+// with its end tag current: comments are skipped, blank texts between elements too; any other
+// text, an unexpected element, a mismatched end tag or the end of the input is a refusal.
+class SchemaWalk {
+ public:
+  explicit SchemaWalk(const std::string& bytes) : lexer(std::string(bytes.c_str())) {}
+
+  ModelSchema run() {
+    ModelSchema schema;
+    skipComments();
+    if (!isStart() || lexer.tagName() != "database") return schema;
+    schema.isDatabase = true;
+    if (lexer.kind() == Token::EmptyTag) return schema;
+    advance();
+    if (!isStart() || lexer.tagName() != "info" || lexer.kind() == Token::EmptyTag) return schema;
+    bool seenName = false;
+    bool seenVersion = false;
+    std::string version;
+    children("info", [&](const std::string& child) {
+      if (child == "name") {
+        leaf(child, seenName, schema.databaseName);
+      } else if (child == "version") {
+        leaf(child, seenVersion, version);
+      } else if (child == "schema") {
+        if (schema.hasSchema) refuse();
+        schema.hasSchema = true;
+        children("schema", [&](const std::string& table) {
+          if (table != "table") refuse();
+          schema.tables.push_back(readTable());
+          for (size_t i = 0; i + 1 < schema.tables.size(); ++i) {
+            if (schema.tables[i].name == schema.tables.back().name) refuse();
+          }
+        });
+      } else {
+        skipElement();
+      }
+    });
+    return schema;
+  }
+
+ private:
+  [[noreturn]] static void refuse() { throw ReadFailure{0}; }
+  bool isStart() const {
+    return lexer.kind() == Token::StartTag || lexer.kind() == Token::EmptyTag;
+  }
+  void skipComments() {
+    while (lexer.kind() == Token::Comment) lexer.next();
+  }
+  void advance() {
+    lexer.next();
+    skipComments();
+  }
+
+  template <typename Child>
+  void children(const std::string& name, Child&& child) {
+    if (lexer.kind() == Token::EmptyTag) return;
+    for (advance();; advance()) {
+      if (isStart()) {
+        child(lexer.tagName());
+      } else if (lexer.kind() == Token::EndTag) {
+        if (lexer.tagName() != name) refuse();
+        return;
+      } else if (lexer.kind() != Token::Text ||
+                 !std::all_of(lexer.token().begin(), lexer.token().end(), isSpace)) {
+        refuse();
+      }
+    }
+  }
+
+  void skipElement() {
+    if (lexer.kind() == Token::EmptyTag) return;
+    for (int depth = 1; depth > 0;) {
+      advance();
+      if (lexer.kind() == Token::StartTag) ++depth;
+      if (lexer.kind() == Token::EndTag) --depth;
+      if (lexer.kind() == Token::End) refuse();
+    }
+  }
+
+  void leaf(const std::string& name, bool& seen, std::string& value) {
+    if (seen) refuse();
+    seen = true;
+    if (lexer.kind() == Token::EmptyTag) return;
+    for (advance();; advance()) {
+      if (lexer.kind() == Token::Text) {
+        value += decodeText(lexer.token());
+      } else if (lexer.kind() == Token::EndTag && lexer.tagName() == name) {
+        return;
+      } else {
+        refuse();
+      }
+    }
+  }
+
+  ModelSchemaTable readTable() {
+    ModelSchemaTable table;
+    bool seenName = false;
+    children("table", [&](const std::string& child) {
+      if (child == "name") {
+        leaf(child, seenName, table.name);
+      } else if (child == "field") {
+        table.fields.push_back(readField());
+        for (size_t i = 0; i + 1 < table.fields.size(); ++i) {
+          if (table.fields[i].name == table.fields.back().name) refuse();
+        }
+      } else {
+        refuse();
+      }
+    });
+    if (!seenName) refuse();
+    return table;
+  }
+
+  ModelSchemaField readField() {
+    ModelSchemaField field;
+    bool seenName = false;
+    bool seenType = false;
+    bool seenTarget = false;
+    children("field", [&](const std::string& child) {
+      if (child == "name") {
+        leaf(child, seenName, field.name);
+      } else if (child == "type") {
+        leaf(child, seenType, field.type);
+      } else if (child == "target") {
+        leaf(child, seenTarget, field.target);
+      } else {
+        refuse();
+      }
+    });
+    static const char* const kTypes[] = {"Int", "String", "Long", "Relation"};
+    if (!seenName || !seenType ||
+        std::find(std::begin(kTypes), std::end(kTypes), field.type) == std::end(kTypes) ||
+        (field.type == "Relation") != seenTarget) {
+      refuse();
+    }
+    return field;
+  }
+
+  Lexer lexer;
+};
+
+}  // namespace
+
+ModelSchema readModelSchema(const std::string& bytes) { return SchemaWalk(bytes).run(); }
 
 }  // namespace velmora

@@ -30,4 +30,25 @@ struct ReadFailure {
 // Reads the bytes up to the first zero byte. Throws ReadFailure.
 ModelDocument readModelDocument(const std::string& bytes);
 
+// What the info element of a file says about its tables, read by the schema's own rules.
+struct ModelSchemaField {
+  std::string name;
+  std::string type;  // "Int", "String", "Long" or "Relation"
+  std::string target;
+};
+struct ModelSchemaTable {
+  std::string name;
+  std::vector<ModelSchemaField> fields;
+};
+struct ModelSchema {
+  bool isDatabase = false;  // the first token is the start of an element "database"
+  bool hasSchema = false;
+  std::string databaseName;
+  std::vector<ModelSchemaTable> tables;
+};
+
+// Reads the bytes up to the end of info (or up to the first zero byte), strictly: anything
+// the schema rules refuse throws ReadFailure.
+ModelSchema readModelSchema(const std::string& bytes);
+
 }  // namespace velmora
