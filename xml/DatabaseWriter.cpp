@@ -238,9 +238,14 @@ void DatabaseWriter::writeSchema(MarkupOutput& out) const {
       out.append(kTypeNames[type]);
       out.append("</type>");
       if (type == FieldType::Relation) {
-        out.append("<target>");
-        out.appendEscaped(definition.relationTarget(field));
-        out.append("</target>");
+        const std::string& target = definition.relationTarget(field);
+        if (target.empty()) {
+          out.append("<target/>");  // an empty element is written short, as everywhere else
+        } else {
+          out.append("<target>");
+          out.appendEscaped(target);
+          out.append("</target>");
+        }
       }
       out.append("</field>");
     }
