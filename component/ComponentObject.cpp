@@ -38,7 +38,7 @@ HRESULT ComponentObject::guardCall(const CallNames& names, Body&& body) noexcept
   const char* fixedText = "unexpected failure";
   try {
     body();
-    workspace.takeFailureDetail();
+    workspace.dropFailureDetail();
     lastError.clear();
     return S_OK;
   } catch (const Win::Exception& e) {
@@ -57,7 +57,7 @@ HRESULT ComponentObject::guardCall(const CallNames& names, Body&& body) noexcept
     fixedText = "out of memory";
   } catch (...) {  // anything unforeseen
   }
-  workspace.takeFailureDetail();
+  workspace.dropFailureDetail();
   try {
     lastError = fixedText;
   } catch (...) {

@@ -44,6 +44,8 @@ class Workspace {
   // What the last failed save, load or open said for a person ("" when it said nothing); taking
   // it empties it, so it never outlives the failure it describes.
   std::string takeFailureDetail() noexcept;
+  // The same, for a caller that has no use for the text (a call that succeeded).
+  void dropFailureDetail() noexcept { failureDetail.clear(); }
   const std::string& getDatabaseName() const { return database->getName(); }
 
   // The first existing record at index >= from whose field holds value; -1 when there is none.
