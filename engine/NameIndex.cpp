@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "engine/Errors.h"
+#include "engine/SameBytes.h"
 
 namespace velmora {
 
@@ -12,8 +13,8 @@ namespace {
 constexpr size_t kInitialBuckets = 8;  // a power of two; kept at least twice the entry count
 constexpr size_t kLinearScanLimit = 8;
 
-bool sameBytes(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && (a.empty() || memcmp(a.data(), b.data(), a.size()) == 0);
+bool sameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && sameBytes(a.data(), b.data(), a.size());
 }
 
 // Names are short and looked up on every by-name call, so the hash reads the bytes a word at a
@@ -87,7 +88,7 @@ int NameIndex::indexOf(std::string_view name) const {
   // hashing until there are more.
   if (entries.size() <= kLinearScanLimit) {
     for (const Entry& entry : entries) {
-      if (sameBytes(entry.name, name)) return entry.index;
+      if (sameName(entry.name, name)) return entry.index;
     }
     throwError(kNameNotFound);
   }
@@ -108,7 +109,7 @@ int NameIndex::find(std::string_view name, size_t hash) const {
     const int position = buckets[bucket];
     if (position < 0) return -1;  // a free bucket ends the probe: the table is never full
     const Entry& entry = entries[position];
-    if (entry.hash == hash && entry.name == name) return position;
+    if (entry.hash == hash && sameName(entry.name, name)) return position;
   }
 }
 

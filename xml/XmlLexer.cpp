@@ -1,10 +1,10 @@
 #include "xml/XmlLexer.h"
 
 #include <stddef.h>
-#include <stdint.h>
 #include <string.h>
 
 #include "engine/Errors.h"
+#include "engine/SameBytes.h"
 
 namespace velmora {
 
@@ -46,36 +46,6 @@ bool isNameCharacter(char c) {
   return kCharacters.classes[static_cast<unsigned char>(c)] == kNameCharacter;
 }
 bool isTextStop(char c) { return kCharacters.classes[static_cast<unsigned char>(c)] == kTextStop; }
-
-uint64_t loadWord(const char* p) {
-  uint64_t word;
-  memcpy(&word, p, sizeof word);
-  return word;
-}
-
-uint32_t loadHalf(const char* p) {
-  uint32_t word;
-  memcpy(&word, p, sizeof word);
-  return word;
-}
-
-// Names are short: compared in place, a word at a time (the last word overlapping the one
-// before).
-inline bool sameBytes(const char* a, const char* b, size_t size) {
-  if (size >= 8) {
-    for (size_t at = 0; at + 8 < size; at += 8) {
-      if (loadWord(a + at) != loadWord(b + at)) return false;
-    }
-    return loadWord(a + size - 8) == loadWord(b + size - 8);
-  }
-  if (size >= 4) {
-    return loadHalf(a) == loadHalf(b) && loadHalf(a + size - 4) == loadHalf(b + size - 4);
-  }
-  for (size_t i = 0; i < size; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
 
 constexpr std::string_view kCommentEnd = "-->";
 
