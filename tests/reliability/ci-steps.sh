@@ -7,7 +7,8 @@
 #
 # Usage: tests/reliability/ci-steps.sh [plain-build-dir]
 #   plain-build-dir   an already built plain (unsanitized) build; default: build
-# Environment: FUZZ_SECONDS (default 60) for the fuzzer, JOBS (default 2), BUILD_PREFIX (default
+# Environment: FUZZ_SECONDS (default 60) and FUZZ_SEED (default 1, a fixed seed; 0 draws one)
+# for the fuzzer, JOBS (default 2), BUILD_PREFIX (default
 # build-ci) for the names of the build directories this script makes (<prefix>-tsan, -fuzz).
 set -euo pipefail
 
@@ -73,7 +74,7 @@ corpus="$fuzz"/fuzz-corpus/operations
 artifacts="$fuzz"/fuzz-artifacts/operations/
 mkdir -p "$corpus" "$artifacts"
 if ! "$fuzz"/fuzz/velmora_operation_sequence_fuzz -max_total_time="$fuzzSeconds" \
-     -timeout=20 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
+     -seed="${FUZZ_SEED:-1}" -timeout=20 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
      -artifact_prefix="$artifacts" "$corpus" fuzz/corpus/operations \
      >"$fuzz"/fuzz-artifacts/operations.log 2>&1; then
   echo "operation fuzzer FAILED; inputs in $artifacts, log follows"
