@@ -125,7 +125,9 @@ void Table::reserveLinks(const Record& record, ChildList** lists) {
     lists[k] = nullptr;
     try {
       const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
-      lists[k] = &relationTargetTable(k).childList(parent, index);
+      ChildTableLinks* const links = relationLinks(k);
+      lists[k] = links != nullptr ? links->getLists().at(parent)
+                                  : &relationTargetTable(k).childList(parent, index);
     } catch (const Win::Exception&) {
     }
   }
@@ -166,19 +168,33 @@ void Table::linkRelations(const Record& record, int slot, bool link) {
 // of the database's tables, not once per record.
 Table& Table::relationTargetTable(size_t k) const {
   if (ownerDatabase == nullptr) throwError(kNameNotFound);
-  const unsigned long long generation = ownerDatabase->getTableGeneration();
-  if (targetsGeneration != generation) {
-    relationTargets.assign(relationFields.size(), nullptr);
-    for (size_t j = 0; j < relationFields.size(); ++j) {
-      try {
-        relationTargets[j] = &lookUpRelationTarget(j);
-      } catch (const Win::Exception&) {  // left null: looked up again, to throw, when used
-      }
-    }
-    targetsGeneration = generation;
-  }
+  refreshRelationTargets();
   Table* const target = relationTargets[k];
   return target != nullptr ? *target : lookUpRelationTarget(k);
+}
+
+// A registration lives as long as its table and tables are only added or emptied, each of
+// which moves the generation on: what was found for one generation holds until the next.
+ChildTableLinks* Table::relationLinks(size_t k) const {
+  if (ownerDatabase == nullptr) return nullptr;
+  refreshRelationTargets();
+  return relationTargetLinks[k];
+}
+
+void Table::refreshRelationTargets() const {
+  const unsigned long long generation = ownerDatabase->getTableGeneration();
+  if (targetsGeneration == generation) return;
+  relationTargets.assign(relationFields.size(), nullptr);
+  relationTargetLinks.assign(relationFields.size(), nullptr);
+  for (size_t j = 0; j < relationFields.size(); ++j) {
+    try {
+      Table& target = lookUpRelationTarget(j);
+      relationTargets[j] = &target;
+      relationTargetLinks[j] = target.childLinks.at(target.findChildTable(index));
+    } catch (const Win::Exception&) {  // left null: looked up again, to throw, when used
+    }
+  }
+  targetsGeneration = generation;
 }
 
 Table& Table::lookUpRelationTarget(size_t k) const {

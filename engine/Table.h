@@ -150,6 +150,11 @@ class Table {
   // The table the k-th Relation field points to: code 1 when its name is unknown, 14 when its
   // slot was emptied.
   Table& relationTargetTable(size_t k) const;
+  // This table's registration in that table (its child lists by parent record), or null where
+  // it cannot be found; childList then says why.
+  ChildTableLinks* relationLinks(size_t k) const;
+  // Resolves every relation field's target and registration again when the tables changed.
+  void refreshRelationTargets() const;
   Table& lookUpRelationTarget(size_t k) const;
   void linkRelations(const Record& record, int slot, bool link);
   // Finds the list each relation field of record links into (null where one cannot be found;
@@ -169,6 +174,7 @@ class Table {
   // The tables relationFields name, as resolved when the database's table generation was
   // targetsGeneration (null where resolving failed); 0 while never resolved.
   mutable std::vector<Table*> relationTargets;
+  mutable std::vector<ChildTableLinks*> relationTargetLinks;  // as relationTargets
   mutable unsigned long long targetsGeneration = 0;
   Database* ownerDatabase = nullptr;
   int index = 0;
