@@ -31,23 +31,31 @@ uint64_t mix(uint64_t hash, uint64_t word) {
   return hash ^ (hash >> 29);
 }
 
+// Buckets are chosen by the low bits, which a product takes from the low bits of its input
+// only: names sharing their first bytes ("link0" to "link9999") would crowd a few buckets. The
+// high half is folded down and multiplied once more, so every byte reaches the low bits.
+uint64_t finish(uint64_t hash) {
+  hash ^= hash >> 32;
+  hash *= 0xD6E8FEB86659FD93ull;
+  return hash ^ (hash >> 32);
+}
+
 size_t hashName(std::string_view name) {
   const char* bytes = name.data();
   const size_t size = name.size();
   uint64_t hash = size * 0x9E3779B97F4A7C15ull;
   if (size >= 8) {
     for (size_t at = 0; at + 8 < size; at += 8) hash = mix(hash, load(bytes + at, 8));
-    return static_cast<size_t>(mix(hash, load(bytes + size - 8, 8)));
-  }
-  if (size >= 4)
-    return static_cast<size_t>(mix(hash, load(bytes, 4) << 32 | load(bytes + size - 4, 4)));
-  if (size > 0) {
+    hash = mix(hash, load(bytes + size - 8, 8));
+  } else if (size >= 4) {
+    hash = mix(hash, load(bytes, 4) << 32 | load(bytes + size - 4, 4));
+  } else if (size > 0) {
     const uint64_t word = uint64_t{static_cast<unsigned char>(bytes[0])} << 16 |
                           uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
                           static_cast<unsigned char>(bytes[size - 1]);
-    return static_cast<size_t>(mix(hash, word));
+    hash = mix(hash, word);
   }
-  return static_cast<size_t>(hash);
+  return static_cast<size_t>(finish(hash));
 }
 
 }  // namespace
