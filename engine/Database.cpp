@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -56,10 +57,16 @@ int Database::addTable(std::string_view tableName, std::unique_ptr<Table> table)
   }
   std::vector<std::unique_ptr<ChildTableLinks>> links;
   links.reserve(targets.size());
-  for (Table* target : targets) {
-    links.push_back(target->newChildTableLinks());
-    target->reserveChildTables(
-        static_cast<int>(std::count(targets.begin(), targets.end(), target)));
+  for (Table* target : targets) links.push_back(target->newChildTableLinks());
+  // A target named by several fields registers once per field: room for all of them, counted
+  // on a sorted copy so that a table of many Relation fields costs no quadratic count.
+  std::vector<Table*> sorted(targets);
+  std::sort(sorted.begin(), sorted.end(), std::less<Table*>());
+  for (size_t first = 0; first < sorted.size();) {
+    size_t end = first;
+    while (end < sorted.size() && sorted[end] == sorted[first]) ++end;
+    sorted[first]->reserveChildTables(static_cast<int>(end - first));
+    first = end;
   }
   tables.reserve(1);
   tableNames.add(slot, tableName);  // the last step that can fail for want of memory

@@ -3,6 +3,7 @@
 #include <assert.h>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,10 @@
 namespace velmora {
 
 namespace {
+
+// A record rarely has more than a few relation fields: their lists are kept without a heap
+// allocation up to this many.
+constexpr size_t kInlineLinks = 8;
 
 // The definition, frozen from here on: its type array is trimmed to fit.
 std::unique_ptr<TableDefinition> frozen(std::unique_ptr<TableDefinition> definition) {
@@ -74,7 +79,6 @@ int Table::addRecord(int position) {
   // Room in every list the record will be linked into, had before anything changes; a list
   // that cannot be found is reported by the linking itself, in its turn. A record rarely has
   // more than a few relation fields, so their lists are kept without a heap allocation.
-  constexpr size_t kInlineLinks = 8;
   ChildList* inlineLists[kInlineLinks];
   std::vector<ChildList*> manyLists;
   ChildList** linkLists = inlineLists;
@@ -131,11 +135,24 @@ void Table::reserveLinks(const Record& record, ChildList** lists) {
     } catch (const Win::Exception&) {
     }
   }
+  // A list named by several fields gets room for all of their links; counted directly for a
+  // few fields, on a sorted copy for many.
   const size_t count = relationFields.size();
-  for (size_t k = 0; k < count; ++k) {
-    if (lists[k] != nullptr) {
-      lists[k]->reserve(static_cast<int>(std::count(lists, lists + count, lists[k])));
+  if (count <= kInlineLinks) {
+    for (size_t k = 0; k < count; ++k) {
+      if (lists[k] != nullptr) {
+        lists[k]->reserve(static_cast<int>(std::count(lists, lists + count, lists[k])));
+      }
     }
+    return;
+  }
+  std::vector<ChildList*> sorted(lists, lists + count);
+  std::sort(sorted.begin(), sorted.end(), std::less<ChildList*>());
+  for (size_t first = 0; first < count;) {
+    size_t end = first;
+    while (end < count && sorted[end] == sorted[first]) ++end;
+    if (sorted[first] != nullptr) sorted[first]->reserve(static_cast<int>(end - first));
+    first = end;
   }
 }
 

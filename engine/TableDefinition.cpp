@@ -29,13 +29,24 @@ int TableDefinition::addRelationField(std::string_view name, std::string_view ta
   return field;
 }
 
+// Targets are appended as their fields are added, so they are sorted by field: found by
+// halving, which keeps resolving every field of a wide table O(n log n).
 const std::string& TableDefinition::relationTarget(int field) const {
   if (fieldType(field) != FieldType::Relation) throwError(kNotRelationField);
-  for (int i = 0; i < relationTargets.getCount(); ++i) {
-    const RelationTarget* target = relationTargets.at(i);
-    if (target != nullptr && target->field == field) return target->targetTableName;
+  int low = 0;
+  int high = relationTargets.getCount();
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (relationTargets.at(middle)->field < field) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
   }
-  throwError(kReferenceNotFound);
+  if (low == relationTargets.getCount() || relationTargets.at(low)->field != field) {
+    throwError(kReferenceNotFound);
+  }
+  return relationTargets.at(low)->targetTableName;
 }
 
 }  // namespace velmora

@@ -150,6 +150,30 @@ TEST_F(RelationTest, ChildListedTwiceDeletesCleanly) {
   EXPECT_EQ(parentTable().getChildCount(1, d), 0);
 }
 
+// More Relation fields than a record keeps its lists for without the heap, alternating between
+// two parent tables and, within one, between two parent records: every link lands in its list.
+TEST_F(RelationTest, ManyRelationFieldsLinkEachIntoItsList) {
+  const int q = addTestTable(database, "Q", {{"v", FieldType::Int, ""}});
+  addRecords(database.tableByIndex(q), {{0, -1}, {1, -1}});
+  std::vector<FieldSpec> fields;
+  for (int f = 0; f < 13; ++f) {
+    fields.push_back({"r" + std::to_string(f), FieldType::Relation, f % 2 == 0 ? "P" : "Q"});
+  }
+  const int w = addTestTable(database, "W", fields);
+  Table& wide = database.tableByIndex(w);
+  for (int f = 0; f < 13; ++f) wide.setRelation(f, (f / 2) % 2);
+  wide.addRecord(-1);
+  // P: fields 0, 2, ..., 12 name parents 0 1 0 1 0 1 0; Q: fields 1, 3, ..., 11 name 0 1 0 1 0 1.
+  EXPECT_EQ(parentTable().getChildCount(0, w), 4);
+  EXPECT_EQ(parentTable().getChildCount(1, w), 3);
+  EXPECT_EQ(database.tableByIndex(q).getChildCount(0, w), 3);
+  EXPECT_EQ(database.tableByIndex(q).getChildCount(1, w), 3);
+  database.tableByIndex(q).deleteRecord(1);
+  EXPECT_FALSE(wide.recordExists(0));
+  EXPECT_EQ(parentTable().getChildCount(0, w), 0);
+  EXPECT_EQ(parentTable().getChildCount(1, w), 0);
+}
+
 TEST_F(RelationTest, LongChainDeletesWithoutDeepRecursion) {
   const int s = addTestTable(database, "chain",
                              {{"v", FieldType::Int, ""}, {"p", FieldType::Relation, "chain"}});
