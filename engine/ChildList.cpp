@@ -1,5 +1,6 @@
 #include "engine/ChildList.h"
 
+#include <algorithm>
 #include <new>
 
 namespace velmora {
@@ -45,15 +46,19 @@ struct ChildList::PositionIndex {
   }
 };
 
-ChildList::ChildList() : entries(1) {}
+// No memory until the first append: most parent records of a large table have few children.
+ChildList::ChildList() : entries(0) {}
 ChildList::~ChildList() = default;
+ChildList::ChildList(ChildList&&) noexcept = default;
+ChildList& ChildList::operator=(ChildList&&) noexcept = default;
 
-void ChildList::append(int record) {
+// The entries are full or indexed: removed entries may be squeezed out, the index kept up.
+void ChildList::appendSlowly(int record) {
   const int dead = head + holes;
   if (entries.getCount() == entries.getCapacity() && dead > 0 && dead * 2 >= entries.getCount()) {
     squeeze();  // reuse the space of removed entries once they are half the list
   }
-  if (getCount() > 0 && entries.at(entries.getCount() - 1) >= record) ascending = false;
+  lastAppended = record > lastAppended ? record : kNotAscending;
   entries.append(record);
   const int position = entries.getCount() - 1;
   if (!index) return;
@@ -63,8 +68,6 @@ void ChildList::append(int record) {
     index.reset();  // the list outgrew it: rebuilt when next needed
   }
 }
-
-void ChildList::reserve(int more) { entries.reserve(more); }
 
 int ChildList::at(int n) const {
   if (n < 0 || n >= getCount()) throwError(kIndexOutOfRange);
@@ -84,7 +87,7 @@ int ChildList::findFirst(int record) {
   // do).
   if (entries.at(head) == record) return head;
   const int back = entries.getCount() - 1;
-  if (ascending && entries.at(back) == record) return back;
+  if (lastAppended != kNotAscending && entries.at(back) == record) return back;
   if (!index && getCount() > kScanLimit) {
     // Room for the positions in use and as many appends again, but no more: sized by the
     // capacity, a list emptied from a million entries would rebuild a million-entry index at
@@ -165,11 +168,32 @@ void ChildList::squeeze() const {
 
 void ChildList::clear() {
   entries.clear();
-  ascending = true;
+  lastAppended = -1;
   head = 0;
   holes = 0;
   firstHole = INT_MAX;
   index.reset();
+}
+
+ChildList& ChildTableLinks::at(int slot) {
+  if (slot < 0 || slot >= getCount()) throwError(kIndexOutOfRange);
+  return lists[static_cast<size_t>(slot)];
+}
+
+const ChildList& ChildTableLinks::at(int slot) const {
+  if (slot < 0 || slot >= getCount()) throwError(kIndexOutOfRange);
+  return lists[static_cast<size_t>(slot)];
+}
+
+void ChildTableLinks::reserve(int more) {
+  const size_t needed = lists.size() + static_cast<size_t>(more);
+  if (needed > lists.capacity()) lists.reserve(std::max(needed, lists.capacity() * 2));
+}
+
+void ChildTableLinks::append() { lists.emplace_back(); }
+
+void ChildTableLinks::truncate(int n) {
+  if (n >= 0 && n < getCount()) lists.erase(lists.begin() + n, lists.end());
 }
 
 }  // namespace velmora

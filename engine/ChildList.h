@@ -4,9 +4,9 @@
 #include <limits.h>
 
 #include <memory>
+#include <vector>
 
 #include "engine/IntArray.h"
-#include "engine/OwnedArray.h"
 
 namespace velmora {
 
@@ -24,10 +24,19 @@ class ChildList {
   ~ChildList();
   ChildList(const ChildList&) = delete;
   ChildList& operator=(const ChildList&) = delete;
+  ChildList(ChildList&&) noexcept;
+  ChildList& operator=(ChildList&&) noexcept;
 
-  void append(int record);
+  void append(int record) {
+    if (index || entries.getCount() == entries.getCapacity()) {
+      appendSlowly(record);
+      return;
+    }
+    lastAppended = record > lastAppended ? record : kNotAscending;
+    entries.append(record);
+  }
   // Room for `more` appends, so that they cannot fail.
-  void reserve(int more);
+  void reserve(int more) { entries.reserve(more); }
   int getCount() const { return entries.getCount() - head - holes; }
   // Code 14 outside [0, count).
   int at(int n) const;
@@ -38,7 +47,9 @@ class ChildList {
 
  private:
   struct PositionIndex;
+  static constexpr int kNotAscending = INT_MAX;  // no record index reaches it
 
+  void appendSlowly(int record);
   int findFirst(int record);
   void removeAt(int position);
   // Moves the live entries to the front, dropping head and holes (and the index). Cannot fail.
@@ -48,19 +59,31 @@ class ChildList {
   mutable int head = 0;
   mutable int holes = 0;
   mutable int firstHole = INT_MAX;  // no hole before this position
-  bool ascending = true;            // each entry greater than the one before it: no record twice
+  // The greatest entry appended since the list was last empty while each append was greater
+  // than the one before it (so no record is listed twice); kNotAscending once one was not. Kept
+  // beside the counts, so that an append reads nothing from the entries themselves.
+  int lastAppended = -1;
   mutable std::unique_ptr<PositionIndex> index;  // null until a long list loses a middle entry
 };
 
-// One child list per record slot of the parent table, for one registered child table.
+// One child list per record slot of the parent table, for one registered child table. The
+// lists lie side by side, so linking a record touches its list and nothing that points to it.
 class ChildTableLinks {
  public:
-  ChildTableLinks() : lists(1) {}
-  OwnedArray<ChildList>& getLists() { return lists; }
-  const OwnedArray<ChildList>& getLists() const { return lists; }
+  int getCount() const { return static_cast<int>(lists.size()); }
+  // Code 14 outside [0, count).
+  ChildList& at(int slot);
+  const ChildList& at(int slot) const;
+  // Room for `more` lists, grown geometrically; the appends up to there cannot fail. Lists move
+  // when it grows.
+  void reserve(int more);
+  // An empty list for the next slot; needs no memory once reserved.
+  void append();
+  // Keeps the first n lists; nothing unless 0 <= n < count.
+  void truncate(int n);
 
  private:
-  OwnedArray<ChildList> lists;
+  std::vector<ChildList> lists;
 };
 
 }  // namespace velmora

@@ -20,6 +20,8 @@ class IntArray {
         capacity(initialCapacity) {}
   IntArray(const IntArray&) = delete;
   IntArray& operator=(const IntArray&) = delete;
+  IntArray(IntArray&&) noexcept = default;
+  IntArray& operator=(IntArray&&) noexcept = default;
 
   void append(int value) {
     if (count >= capacity) grow();

@@ -76,47 +76,49 @@ void Table::setRelation(int field, int value) {
 int Table::addRecord(int position) {
   if (!temporaryRecord) throwError(kNoTemporaryRecord);
 
-  // Room in every list the record will be linked into, had before anything changes; a list
-  // that cannot be found is reported by the linking itself, in its turn. A record rarely has
-  // more than a few relation fields, so their lists are kept without a heap allocation.
+  // All the memory is had before anything changes: a failed allocation leaves the table as it
+  // was, with its temporary record. Every child table gets a list for a new slot, so the
+  // one-list-per-slot invariant holds even when linking below fails; a list left at the slot by
+  // clearRecords is used again, so clearing and refilling a table keeps its memory flat (#10).
+  // The new slot's lists come first: they may move this table's lists, and a record of a table
+  // related to itself may name its own slot.
+  const bool replaces = position >= 0 && position < records.getCount();
+  const int slot = replaces ? position : records.getCount();
+  if (!replaces) {
+    for (int k = 0; k < childLinks.getCount(); ++k) {
+      if (childLinks.at(k)->getCount() <= slot) childLinks.at(k)->reserve(1);
+    }
+    records.reserve(1);
+    for (int k = 0; k < childLinks.getCount(); ++k) {
+      if (childLinks.at(k)->getCount() <= slot) childLinks.at(k)->append();
+    }
+  }
+
+  // Room in every list the record will be linked into; a list that cannot be found is reported
+  // by the linking itself, in its turn. A record rarely has more than a few relation fields, so
+  // their lists are kept without a heap allocation.
   ChildList* inlineLists[kInlineLinks];
   std::vector<ChildList*> manyLists;
   ChildList** linkLists = inlineLists;
-  if (relationFields.size() > kInlineLinks) {
-    manyLists.resize(relationFields.size());
-    linkLists = manyLists.data();
+  try {
+    if (relationFields.size() > kInlineLinks) {
+      manyLists.resize(relationFields.size());
+      linkLists = manyLists.data();
+    }
+    if (!relationFields.empty()) reserveLinks(*temporaryRecord, linkLists);
+  } catch (...) {
+    if (!replaces) {  // the lists just added for the slot go again
+      for (int k = 0; k < childLinks.getCount(); ++k) {
+        if (childLinks.at(k)->getCount() == slot + 1) childLinks.at(k)->truncate(slot);
+      }
+    }
+    throw;
   }
-  if (!relationFields.empty()) reserveLinks(*temporaryRecord, linkLists);
 
-  const bool replaces = position >= 0 && position < records.getCount();
   if (replaces) {
-    if (const Record* old = records.at(position)) linkRelations(*old, position, false);
-  }
-
-  int slot;
-  if (replaces) {
-    slot = position;
+    if (const Record* old = records.at(slot)) linkRelations(*old, slot, false);
     records.set(slot, std::move(temporaryRecord));
   } else {
-    slot = records.getCount();
-    // Every child table gets a list for the new slot, so the one-list-per-slot invariant holds
-    // even when linking below fails; a list left at the slot by clearRecords is used again, so
-    // clearing and refilling a table keeps its memory flat (#10). All the memory is had first:
-    // a failed allocation leaves the table as it was, with its temporary record.
-    std::vector<std::unique_ptr<ChildList>> lists;
-    lists.reserve(static_cast<size_t>(childLinks.getCount()));
-    for (int k = 0; k < childLinks.getCount(); ++k) {
-      OwnedArray<ChildList>& slotLists = childLinks.at(k)->getLists();
-      if (slotLists.getCount() > slot) continue;
-      lists.push_back(std::make_unique<ChildList>());
-      slotLists.reserve(1);
-    }
-    records.reserve(1);
-    size_t made = 0;
-    for (int k = 0; k < childLinks.getCount(); ++k) {
-      OwnedArray<ChildList>& slotLists = childLinks.at(k)->getLists();
-      if (slotLists.getCount() <= slot) slotLists.append(std::move(lists[made++]));
-    }
     records.append(std::move(temporaryRecord));
   }
   if (!relationFields.empty()) linkReserved(*records.at(slot), slot, linkLists);
@@ -125,19 +127,27 @@ int Table::addRecord(int position) {
 
 void Table::reserveLinks(const Record& record, ChildList** lists) {
   const RecordLayout& layout = records.getLayout();
-  for (size_t k = 0; k < relationFields.size(); ++k) {
+  const size_t count = relationFields.size();
+  if (ownerDatabase != nullptr) refreshRelationTargets();
+  for (size_t k = 0; k < count; ++k) {
+    const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
+    ChildTableLinks* const links = ownerDatabase != nullptr ? relationTargetLinks[k] : nullptr;
+    if (links != nullptr && parent >= 0 && parent < links->getCount()) {
+      lists[k] = &links->at(parent);
+      continue;
+    }
     lists[k] = nullptr;
     try {
-      const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
-      ChildTableLinks* const links = relationLinks(k);
-      lists[k] = links != nullptr ? links->getLists().at(parent)
-                                  : &relationTargetTable(k).childList(parent, index);
+      lists[k] = &relationTargetTable(k).childList(parent, index);
     } catch (const Win::Exception&) {
     }
   }
   // A list named by several fields gets room for all of their links; counted directly for a
   // few fields, on a sorted copy for many.
-  const size_t count = relationFields.size();
+  if (count == 1) {
+    if (lists[0] != nullptr) lists[0]->reserve(1);
+    return;
+  }
   if (count <= kInlineLinks) {
     for (size_t k = 0; k < count; ++k) {
       if (lists[k] != nullptr) {
@@ -157,11 +167,11 @@ void Table::reserveLinks(const Record& record, ChildList** lists) {
 }
 
 void Table::linkReserved(const Record& record, int slot, ChildList* const* lists) {
-  const RecordLayout& layout = records.getLayout();
   for (size_t k = 0; k < relationFields.size(); ++k) {
     if (lists[k] != nullptr) {
       lists[k]->append(slot);
     } else {
+      const RecordLayout& layout = records.getLayout();
       const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
       relationTargetTable(k).linkChild(parent, index, slot);
     }
@@ -253,16 +263,15 @@ int Table::getRelation(int record, int field) const {
 void Table::clearRecords() {
   records.clear();
   for (int k = 0; k < childLinks.getCount(); ++k) {
-    OwnedArray<ChildList>& lists = childLinks.at(k)->getLists();
-    for (int q = 0; q < lists.getCount(); ++q) lists.at(q)->clear();
+    ChildTableLinks& lists = *childLinks.at(k);
+    for (int q = 0; q < lists.getCount(); ++q) lists.at(q).clear();
   }
 }
 
 std::unique_ptr<ChildTableLinks> Table::newChildTableLinks() const {
   auto links = std::make_unique<ChildTableLinks>();
-  for (int q = 0; q < records.getCount(); ++q) {
-    links->getLists().append(std::make_unique<ChildList>());
-  }
+  links->reserve(records.getCount());
+  for (int q = 0; q < records.getCount(); ++q) links->append();
   return links;
 }
 
@@ -298,11 +307,11 @@ int Table::findChildTable(int childTable) const {
 }
 
 const ChildList& Table::childList(int parentRecord, int childTable) const {
-  return *childLinks.at(findChildTable(childTable))->getLists().at(parentRecord);
+  return childLinks.at(findChildTable(childTable))->at(parentRecord);
 }
 
 ChildList& Table::childList(int parentRecord, int childTable) {
-  return *childLinks.at(findChildTable(childTable))->getLists().at(parentRecord);
+  return childLinks.at(findChildTable(childTable))->at(parentRecord);
 }
 
 void Table::linkChild(int parentRecord, int childTable, int childRecord) {
@@ -335,7 +344,7 @@ int Table::childRecord(int parentRecord, std::string_view childTable, int positi
 Table::LoadState Table::takeLoadState() {
   LoadState state{std::move(temporaryRecord), {}};
   for (int k = 0; k < childLinks.getCount(); ++k) {
-    state.childListCounts.push_back(childLinks.at(k)->getLists().getCount());
+    state.childListCounts.push_back(childLinks.at(k)->getCount());
   }
   return state;
 }
@@ -343,7 +352,7 @@ Table::LoadState Table::takeLoadState() {
 void Table::restoreLoadState(LoadState state) {
   temporaryRecord = std::move(state.temporaryRecord);
   for (size_t k = 0; k < state.childListCounts.size(); ++k) {
-    childLinks.at(static_cast<int>(k))->getLists().truncate(state.childListCounts[k]);
+    childLinks.at(static_cast<int>(k))->truncate(state.childListCounts[k]);
   }
 }
 
@@ -371,8 +380,7 @@ class CascadeDelete {
       Table& parent = *top.table;
       if (top.registryPosition < parent.childTables.getCount()) {
         // The count is read again on every pass: a child listed twice is gone after one deletion.
-        const ChildList& list =
-            *parent.childLinks.at(top.registryPosition)->getLists().at(top.record);
+        const ChildList& list = parent.childLinks.at(top.registryPosition)->at(top.record);
         if (top.childPosition >= list.getCount()) {
           ++top.registryPosition;
           top.childPosition = 0;
