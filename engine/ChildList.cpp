@@ -175,16 +175,6 @@ void ChildList::clear() {
   index.reset();
 }
 
-ChildList& ChildTableLinks::at(int slot) {
-  if (slot < 0 || slot >= getCount()) throwError(kIndexOutOfRange);
-  return lists[static_cast<size_t>(slot)];
-}
-
-const ChildList& ChildTableLinks::at(int slot) const {
-  if (slot < 0 || slot >= getCount()) throwError(kIndexOutOfRange);
-  return lists[static_cast<size_t>(slot)];
-}
-
 void ChildTableLinks::reserve(int more) {
   const size_t needed = lists.size() + static_cast<size_t>(more);
   if (needed > lists.capacity()) lists.reserve(std::max(needed, lists.capacity() * 2));

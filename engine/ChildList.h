@@ -72,8 +72,14 @@ class ChildTableLinks {
  public:
   int getCount() const { return static_cast<int>(lists.size()); }
   // Code 14 outside [0, count).
-  ChildList& at(int slot);
-  const ChildList& at(int slot) const;
+  ChildList& at(int slot) {
+    if (slot < 0 || slot >= getCount()) throwError(kIndexOutOfRange);
+    return lists[static_cast<size_t>(slot)];
+  }
+  const ChildList& at(int slot) const {
+    if (slot < 0 || slot >= getCount()) throwError(kIndexOutOfRange);
+    return lists[static_cast<size_t>(slot)];
+  }
   // Room for `more` lists, grown geometrically; the appends up to there cannot fail. Lists move
   // when it grows.
   void reserve(int more);

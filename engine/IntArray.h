@@ -16,7 +16,7 @@ namespace velmora {
 class IntArray {
  public:
   explicit IntArray(int initialCapacity)
-      : items(initialCapacity > 0 ? std::make_unique<int[]>(initialCapacity) : nullptr),
+      : items(initialCapacity > 0 ? new int[static_cast<size_t>(initialCapacity)] : nullptr),
         capacity(initialCapacity) {}
   IntArray(const IntArray&) = delete;
   IntArray& operator=(const IntArray&) = delete;
@@ -88,8 +88,9 @@ class IntArray {
  private:
   void grow() {
     if (capacity > INT_MAX / 2) throw std::bad_alloc();
-    const int doubled = capacity == 0 ? 1 : capacity * 2;
-    auto bigger = std::make_unique<int[]>(doubled);
+    // Four ints cost no more heap than one: the allocator's smallest block holds them.
+    const int doubled = capacity == 0 ? 4 : capacity * 2;
+    std::unique_ptr<int[]> bigger(new int[static_cast<size_t>(doubled)]);  // left unfilled
     if (count > 0) memcpy(bigger.get(), items.get(), sizeof(int) * static_cast<size_t>(count));
     items = std::move(bigger);
     capacity = doubled;

@@ -115,32 +115,31 @@ int Table::addRecord(int position) {
     throw;
   }
 
+  const Record& stored = *temporaryRecord;
   if (replaces) {
     if (const Record* old = records.at(slot)) linkRelations(*old, slot, false);
     records.set(slot, std::move(temporaryRecord));
   } else {
     records.append(std::move(temporaryRecord));
   }
-  if (!relationFields.empty()) linkReserved(*records.at(slot), slot, linkLists);
+  if (!relationFields.empty()) linkReserved(stored, slot, linkLists);
   return slot;
 }
 
+// The list a relation field's value names, from the registration resolved for the current
+// table generation; null when the parent slot is not there or the target cannot be resolved.
+inline ChildList* Table::linkList(const Record& record, size_t k) const {
+  ChildTableLinks* const links = relationTargetLinks[k];
+  const int parent = record.getNumber(records.getLayout().offsetOf(relationFields[k]));
+  return links != nullptr && parent >= 0 && parent < links->getCount() ? &links->at(parent)
+                                                                       : nullptr;
+}
+
 void Table::reserveLinks(const Record& record, ChildList** lists) {
-  const RecordLayout& layout = records.getLayout();
   const size_t count = relationFields.size();
   if (ownerDatabase != nullptr) refreshRelationTargets();
   for (size_t k = 0; k < count; ++k) {
-    const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
-    ChildTableLinks* const links = ownerDatabase != nullptr ? relationTargetLinks[k] : nullptr;
-    if (links != nullptr && parent >= 0 && parent < links->getCount()) {
-      lists[k] = &links->at(parent);
-      continue;
-    }
-    lists[k] = nullptr;
-    try {
-      lists[k] = &relationTargetTable(k).childList(parent, index);
-    } catch (const Win::Exception&) {
-    }
+    lists[k] = ownerDatabase != nullptr ? linkList(record, k) : nullptr;
   }
   // A list named by several fields gets room for all of their links; counted directly for a
   // few fields, on a sorted copy for many.
@@ -166,13 +165,13 @@ void Table::reserveLinks(const Record& record, ChildList** lists) {
   }
 }
 
+// A field whose list was not found links the slow way, which reports why.
 void Table::linkReserved(const Record& record, int slot, ChildList* const* lists) {
   for (size_t k = 0; k < relationFields.size(); ++k) {
     if (lists[k] != nullptr) {
       lists[k]->append(slot);
     } else {
-      const RecordLayout& layout = records.getLayout();
-      const int parent = record.getNumber(layout.offsetOf(relationFields[k]));
+      const int parent = record.getNumber(records.getLayout().offsetOf(relationFields[k]));
       relationTargetTable(k).linkChild(parent, index, slot);
     }
   }
@@ -210,7 +209,10 @@ ChildTableLinks* Table::relationLinks(size_t k) const {
 
 void Table::refreshRelationTargets() const {
   const unsigned long long generation = ownerDatabase->getTableGeneration();
-  if (targetsGeneration == generation) return;
+  if (targetsGeneration != generation) resolveRelationTargets(generation);
+}
+
+void Table::resolveRelationTargets(unsigned long long generation) const {
   relationTargets.assign(relationFields.size(), nullptr);
   relationTargetLinks.assign(relationFields.size(), nullptr);
   for (size_t j = 0; j < relationFields.size(); ++j) {

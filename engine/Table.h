@@ -155,10 +155,12 @@ class Table {
   ChildTableLinks* relationLinks(size_t k) const;
   // Resolves every relation field's target and registration again when the tables changed.
   void refreshRelationTargets() const;
+  void resolveRelationTargets(unsigned long long generation) const;
   Table& lookUpRelationTarget(size_t k) const;
   void linkRelations(const Record& record, int slot, bool link);
   // Finds the list each relation field of record links into (null where one cannot be found;
   // linking reports why) and makes room in it: lists has one entry per relation field.
+  ChildList* linkList(const Record& record, size_t k) const;
   void reserveLinks(const Record& record, ChildList** lists);
   // Links the record stored at slot into the lists reserveLinks found, looking up the others.
   void linkReserved(const Record& record, int slot, ChildList* const* lists);
