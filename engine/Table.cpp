@@ -1,6 +1,7 @@
 #include "engine/Table.h"
 
 #include <assert.h>
+#include <limits.h>
 
 #include <algorithm>
 #include <functional>
@@ -84,14 +85,29 @@ int Table::addRecord(int position) {
   // related to itself may name its own slot.
   const bool replaces = position >= 0 && position < records.getCount();
   const int slot = replaces ? position : records.getCount();
+  const bool defers = deferring && !replaces && canDefer();
+  if (deferring && !defers) linkNoted();
   if (!replaces) {
     for (int k = 0; k < childLinks.getCount(); ++k) {
       if (childLinks.at(k)->getCount() <= slot) childLinks.at(k)->reserve(1);
     }
     records.reserve(1);
+    if (defers && notedParents.size() + relationFields.size() > notedParents.capacity()) {
+      notedParents.reserve(
+          std::max(notedParents.size() + relationFields.size(), notedParents.capacity() * 2));
+    }
     for (int k = 0; k < childLinks.getCount(); ++k) {
       if (childLinks.at(k)->getCount() <= slot) childLinks.at(k)->append();
     }
+  }
+  if (defers) {
+    if (notedParents.empty()) firstNotedSlot = slot;
+    const RecordLayout& layout = records.getLayout();
+    for (const int field : relationFields) {
+      notedParents.push_back(temporaryRecord->getNumber(layout.offsetOf(field)));
+    }
+    records.append(std::move(temporaryRecord));
+    return slot;
   }
 
   // Room in every list the record will be linked into; a list that cannot be found is reported
@@ -175,6 +191,78 @@ void Table::linkReserved(const Record& record, int slot, ChildList* const* lists
       relationTargetTable(k).linkChild(parent, index, slot);
     }
   }
+}
+
+void Table::deferLinks() {
+  deferring = !relationFields.empty() && relationFields.size() <= kInlineLinks;
+}
+
+bool Table::canDefer() const {
+  if (ownerDatabase == nullptr) return false;
+  refreshRelationTargets();
+  const RecordLayout& layout = records.getLayout();
+  for (size_t k = 0; k < relationFields.size(); ++k) {
+    if (linkList(*temporaryRecord, k) != nullptr) continue;
+    // A record of a table related to itself may name its own slot, whose list comes with it.
+    const int parent = temporaryRecord->getNumber(layout.offsetOf(relationFields[k]));
+    const ChildTableLinks* const links = relationTargetLinks[k];
+    if (relationTargets[k] != this || links == nullptr || parent != records.getCount() ||
+        links->getCount() != parent) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void Table::linkDeferred() {
+  linkNoted();
+  deferring = false;
+  std::vector<int>().swap(notedParents);
+}
+
+// Counting sort's first half: how many links each list gets, so that every list grows once,
+// and all of that before the first link is made. The lists were all found when their records
+// were noted and lists are never removed while records are noted, so they are all there.
+void Table::linkNoted() {
+  if (notedParents.empty()) return;
+  refreshRelationTargets();
+  const size_t fields = relationFields.size();
+  const size_t noted = notedParents.size() / fields;
+  std::vector<int> counts;
+  for (size_t k = 0; k < fields; ++k) {
+    ChildTableLinks& links = *relationTargetLinks[k];
+    if (std::find(relationTargetLinks.begin(), relationTargetLinks.begin() + k, &links) !=
+        relationTargetLinks.begin() + k) {
+      continue;  // counted with the first field naming the same lists
+    }
+    // Counted over the parents named, not all of them: a few noted records cost little.
+    int lowest = INT_MAX;
+    int highest = -1;
+    for (size_t j = k; j < fields; ++j) {
+      if (relationTargetLinks[j] != &links) continue;
+      for (size_t r = 0; r < noted; ++r) {
+        lowest = std::min(lowest, notedParents[r * fields + j]);
+        highest = std::max(highest, notedParents[r * fields + j]);
+      }
+    }
+    counts.assign(static_cast<size_t>(highest - lowest + 1), 0);
+    for (size_t j = k; j < fields; ++j) {
+      if (relationTargetLinks[j] != &links) continue;
+      for (size_t r = 0; r < noted; ++r) {
+        ++counts[static_cast<size_t>(notedParents[r * fields + j] - lowest)];
+      }
+    }
+    for (size_t at = 0; at < counts.size(); ++at) {
+      if (counts[at] > 0) links.at(lowest + static_cast<int>(at)).reserve(counts[at]);
+    }
+  }
+  for (size_t r = 0; r < noted; ++r) {
+    const int slot = firstNotedSlot + static_cast<int>(r);
+    for (size_t k = 0; k < fields; ++k) {
+      relationTargetLinks[k]->at(notedParents[r * fields + k]).append(slot);
+    }
+  }
+  notedParents.clear();
 }
 
 void Table::linkRelations(const Record& record, int slot, bool link) {
@@ -264,6 +352,8 @@ int Table::getRelation(int record, int field) const {
 
 void Table::clearRecords() {
   records.clear();
+  deferring = false;
+  std::vector<int>().swap(notedParents);
   for (int k = 0; k < childLinks.getCount(); ++k) {
     ChildTableLinks& lists = *childLinks.at(k);
     for (int q = 0; q < lists.getCount(); ++q) lists.at(q).clear();

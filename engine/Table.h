@@ -67,6 +67,17 @@ class Table {
   // Code 11 without a temporary record; 14 (and others) from the links, see the .cpp.
   int addRecord(int position);
 
+  // Adding many records at once, as a load does: from deferLinks on, a record appended whose
+  // links all find their lists is stored without being linked, its parents noted, and
+  // linkDeferred then links every noted record, room in each list first, in the order the
+  // records were added: the lists end as addRecord would have left them, each grown once, and
+  // linking no longer competes with reading for the caches. A record that cannot be deferred
+  // (a replacement, a link that fails, many relation fields) has the noted ones linked first.
+  // When linkDeferred runs out of memory the noted records stay noted and unlinked: the caller
+  // clears the records, which ends the deferring too.
+  void deferLinks();
+  void linkDeferred();
+
   bool recordExists(int record) const { return records.exists(record); }
   int getRecordCount() const { return records.getCount(); }
 
@@ -165,6 +176,10 @@ class Table {
   // Links the record stored at slot into the lists reserveLinks found, looking up the others.
   void linkReserved(const Record& record, int slot, ChildList* const* lists);
   void unlinkAndDestroy(int record);
+  // Whether the temporary record can be appended with its links deferred.
+  bool canDefer() const;
+  // Links the noted records, keeping the deferring on.
+  void linkNoted();
   friend class CascadeDelete;
 
   IntArray childTables;
@@ -180,6 +195,9 @@ class Table {
   mutable unsigned long long targetsGeneration = 0;
   Database* ownerDatabase = nullptr;
   int index = 0;
+  bool deferring = false;
+  int firstNotedSlot = 0;
+  std::vector<int> notedParents;  // per noted record, a parent per relation field
 };
 
 }  // namespace velmora

@@ -161,6 +161,9 @@ void XmlStreamLoader::read(ByteSource& source) {
   }
   // Elements still open at the end are accepted as they stand, the innermost first.
   while (openCount > 0) complete(open[--openCount]);
+  // The records were stored with their links noted (see Table::deferLinks); short of memory
+  // for the lists, the load fails as a read that ran out of memory does.
+  for (auto& touchedTable : touched) touchedTable.first->linkDeferred();
 }
 
 void XmlStreamLoader::startElement(std::string_view name, bool stays) {
@@ -315,7 +318,10 @@ void XmlStreamLoader::apply(Step&& step) {
 
 Table& XmlStreamLoader::touch(std::string_view tableName) {
   Table& table = database.tableByName(tableName);
-  if (touched.find(&table) == touched.end()) touched.emplace(&table, table.takeLoadState());
+  if (touched.find(&table) == touched.end()) {
+    touched.emplace(&table, table.takeLoadState());
+    table.deferLinks();
+  }
   return table;
 }
 

@@ -127,7 +127,11 @@ std::string state(Database& database) {
     for (int child = 0; child < database.getTableCount(); ++child) {
       for (int q = 0; q < table.getRecordCount() + 3; ++q) {
         out += " " + outcome([&] {
-                 out += std::to_string(table.getChildCount(q, child));
+                 const int count = table.getChildCount(q, child);
+                 out += std::to_string(count) + ":";
+                 for (int c = 0; c < count; ++c) {
+                   out += std::to_string(table.childRecord(q, child, c)) + ",";
+                 }
                  return true;
                });
       }
@@ -191,6 +195,13 @@ TEST(XmlStreamLoaderTest, DocumentShapesLoadAsParsingThenApplyingDoes) {
       kHead + "<employee><record><name>&lt;&gt;&x;&amp</name></record></employee>" + kTail,
       kHead + "<dept><record><parent>5</parent></record><record/></dept>" + kTail,
       kHead + "<member><record><person>0</person></record></member>" + kTail,
+      // Links into several lists in any order; applying stops at a parent that is not there.
+      kHead + "<employee><record/><record/><record/></employee><dept><record/></dept><member>" +
+          "<record><person>2</person></record><record><person>0</person><dept>0</dept>" +
+          "</record><record><person>2</person></record><record><person>9</person></record>" +
+          "<record><person>1</person></record></member>" + kTail,
+      kHead + "<dept><record><parent>1</parent></record><record><parent>1</parent></record>" +
+          "<record><parent>0</parent></record><record><parent>3</parent></record></dept>" + kTail,
       kHead + "<nosuch>x</nosuch><nosuch><record/></nosuch>" + kTail,
       kHead + "<employee><record><bogus>1</bogus></record></employee>" + kTail,
       kHead + "<employee><record><age>1</age></record><dept><record/></dept></employee>" + kTail,
