@@ -24,12 +24,12 @@ class IntArray {
   IntArray& operator=(IntArray&&) noexcept = default;
 
   void append(int value) {
-    if (count >= capacity) grow();
+    if (count >= capacity) grow(1);
     items[count++] = value;
   }
-  // Grows now, as appends would, until `more` further appends fit: they cannot fail then.
+  // Grows now, in one step, until `more` further appends fit: they cannot fail then.
   void reserve(int more) {
-    while (count > capacity - more) grow();
+    if (count > capacity - more) grow(more);
   }
 
   int at(int i) const {
@@ -86,14 +86,17 @@ class IntArray {
   int getCapacity() const { return capacity; }
 
  private:
-  void grow() {
-    if (capacity > INT_MAX / 2) throw std::bad_alloc();
-    // Four ints cost no more heap than one: the allocator's smallest block holds them.
-    const int doubled = capacity == 0 ? 4 : capacity * 2;
-    std::unique_ptr<int[]> bigger(new int[static_cast<size_t>(doubled)]);  // left unfilled
+  // Room for `more` entries after count: twice the capacity, or more when that falls short.
+  // Four ints cost no more heap than one: the allocator's smallest block holds them.
+  void grow(int more) {
+    const long long needed = static_cast<long long>(count) + more;
+    const long long doubled = capacity == 0 ? 4 : 2LL * capacity;
+    const long long size = doubled > needed ? doubled : needed;
+    if (size > INT_MAX) throw std::bad_alloc();
+    std::unique_ptr<int[]> bigger(new int[static_cast<size_t>(size)]);  // left unfilled
     if (count > 0) memcpy(bigger.get(), items.get(), sizeof(int) * static_cast<size_t>(count));
     items = std::move(bigger);
-    capacity = doubled;
+    capacity = static_cast<int>(size);
   }
 
   std::unique_ptr<int[]> items;

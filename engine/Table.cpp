@@ -226,6 +226,9 @@ void Table::linkDeferred() {
 void Table::linkNoted() {
   if (notedParents.empty()) return;
   refreshRelationTargets();
+  for (ChildTableLinks* links : relationTargetLinks) {
+    if (links == nullptr) throwError(kIndexOutOfRange);  // a target went: the caller clears
+  }
   const size_t fields = relationFields.size();
   const size_t noted = notedParents.size() / fields;
   std::vector<int> counts;
