@@ -13,15 +13,25 @@ constexpr int kScanLimit = 32;
 
 }  // namespace
 
-// Open addressing from record to the first and last position holding it, and per position the
-// next one holding the same record. Sized when built for twice the positions in use, so the
-// appends up to there never need memory; a record whose entries are all gone keeps its bucket.
+// Where each record sits in a long list, in one of two forms.
+// Dense, for a list whose entries ascend (each record at most once) over a range not much wider
+// than their count: the position of record base + i at i, -1 where there is none; four bytes a
+// record, one look-up, nothing to update when an entry goes.
+// Hashed, otherwise: open addressing from record to the first and last position holding it, and
+// per position the next one holding the same record; a record whose entries are all gone keeps
+// its bucket.
+// Either is sized when built for the appends up to twice the positions in use, which then never
+// need memory.
 struct ChildList::PositionIndex {
   struct Bucket {
     int record;  // kHole for a free bucket
     int first;   // -1 once every occurrence is gone
     int last;
   };
+  bool dense = false;
+  int base = 0;  // dense: the record at positionOf[0]
+  int span = 0;  // dense: records base to base + span - 1 have a cell
+  std::unique_ptr<int[]> positionOf;
   size_t mask = 0;
   std::unique_ptr<Bucket[]> buckets;
   std::unique_ptr<int[]> next;
@@ -34,7 +44,13 @@ struct ChildList::PositionIndex {
       if (bucket.record == record || bucket.record == kHole) return bucket;
     }
   }
-  void add(int record, int position) {
+  // False when a dense index has no cell for the record: the index must go.
+  bool add(int record, int position) {
+    if (dense) {
+      if (record - base >= span) return false;
+      positionOf[record - base] = position;
+      return true;
+    }
     Bucket& bucket = bucketOf(record);
     if (bucket.record == kHole || bucket.first < 0) {
       bucket = Bucket{record, position, position};
@@ -43,6 +59,7 @@ struct ChildList::PositionIndex {
       bucket.last = position;
     }
     next[position] = -1;
+    return true;
   }
 };
 
@@ -62,11 +79,11 @@ void ChildList::appendSlowly(int record) {
   entries.append(record);
   const int position = entries.getCount() - 1;
   if (!index) return;
-  if (position < index->positions) {
-    index->add(record, position);
-  } else {
-    index.reset();  // the list outgrew it: rebuilt when next needed
-  }
+  // The list outgrew its index, or a dense one its order: rebuilt when next needed.
+  const bool kept = position < index->positions &&
+                    (!index->dense || lastAppended != kNotAscending) &&
+                    index->add(record, position);
+  if (!kept) index.reset();
 }
 
 int ChildList::at(int n) const {
@@ -88,32 +105,17 @@ int ChildList::findFirst(int record) {
   if (entries.at(head) == record) return head;
   const int back = entries.getCount() - 1;
   if (lastAppended != kNotAscending && entries.at(back) == record) return back;
-  if (!index && getCount() > kScanLimit) {
-    // Room for the positions in use and as many appends again, but no more: sized by the
-    // capacity, a list emptied from a million entries would rebuild a million-entry index at
-    // every squeeze.
-    const int positions =
-        entries.getCount() > INT_MAX / 2 ? entries.getCount() : entries.getCount() * 2;
-    size_t size = 16;
-    while (size < static_cast<size_t>(positions) * 2) size *= 2;
-    auto built = std::unique_ptr<PositionIndex>(new (std::nothrow) PositionIndex);
-    if (built) {
-      built->buckets.reset(new (std::nothrow) PositionIndex::Bucket[size]);
-      built->next.reset(new (std::nothrow) int[positions]);
-    }
-    if (built && built->buckets && built->next) {
-      built->mask = size - 1;
-      built->positions = positions;
-      for (size_t b = 0; b < size; ++b) built->buckets[b] = {kHole, -1, -1};
-      for (int p = head; p < entries.getCount(); ++p) {
-        const int entry = entries.at(p);
-        if (entry != kHole) built->add(entry, p);
-      }
-      index = std::move(built);
-    }
-  }
+  if (!index && getCount() > kScanLimit) buildIndex();
   if (index) {
     if (record == kHole) return -1;
+    if (index->dense) {
+      const long long at = static_cast<long long>(record) - index->base;
+      if (at < 0 || at >= index->span) return -1;
+      const int position = index->positionOf[at];
+      const bool there = position >= head && position < entries.getCount() &&
+                         entries.at(position) == record;  // gone when not
+      return there ? position : -1;
+    }
     const PositionIndex::Bucket& bucket = index->bucketOf(record);
     return bucket.record == record ? bucket.first : -1;
   }
@@ -123,8 +125,43 @@ int ChildList::findFirst(int record) {
   return -1;
 }
 
+// Room for the positions in use and as many appends again, but no more: sized by the capacity,
+// a list emptied from a million entries would rebuild a million-entry index at every squeeze.
+// An index that cannot be had is not used.
+void ChildList::buildIndex() const {
+  const int count = entries.getCount();
+  const int positions = count > INT_MAX / 2 ? count : count * 2;
+  auto built = std::unique_ptr<PositionIndex>(new (std::nothrow) PositionIndex);
+  if (!built) return;
+  built->positions = positions;
+  const int first = entries.at(head);  // never a hole
+  const long long range = static_cast<long long>(entries.at(count - 1)) - first + 1;
+  if (lastAppended != kNotAscending && range <= 4LL * getCount()) {
+    const long long span = std::min<long long>(2 * range, INT_MAX);
+    built->positionOf.reset(new (std::nothrow) int[static_cast<size_t>(span)]);
+    if (!built->positionOf) return;
+    built->dense = true;
+    built->base = first;
+    built->span = static_cast<int>(span);
+    std::fill_n(built->positionOf.get(), span, -1);
+  } else {
+    size_t size = 16;
+    while (size < static_cast<size_t>(positions) * 2) size *= 2;
+    built->buckets.reset(new (std::nothrow) PositionIndex::Bucket[size]);
+    built->next.reset(new (std::nothrow) int[static_cast<size_t>(positions)]);
+    if (!built->buckets || !built->next) return;
+    built->mask = size - 1;
+    for (size_t b = 0; b < size; ++b) built->buckets[b] = {kHole, -1, -1};
+  }
+  for (int p = head; p < count; ++p) {
+    const int entry = entries.at(p);
+    if (entry != kHole) built->add(entry, p);
+  }
+  index = std::move(built);
+}
+
 void ChildList::removeAt(int position) {
-  if (index) {
+  if (index && !index->dense) {
     PositionIndex::Bucket& bucket = index->bucketOf(entries.at(position));
     bucket.first = index->next[position];
   }

@@ -51,6 +51,7 @@ class ChildList {
 
   void appendSlowly(int record);
   int findFirst(int record);
+  void buildIndex() const;
   void removeAt(int position);
   // Moves the live entries to the front, dropping head and holes (and the index). Cannot fail.
   void squeeze() const;

@@ -267,15 +267,17 @@ TEST(ChildListTest, RemovesFirstOccurrencesInAnyOrder) {
     int duplicateEvery;  // every k-th record is appended a second time; 0 for none
     int order;           // 0 oldest first, 1 newest first, 2 shuffled, 3 every other then rest
     int readEvery;       // a full read-back every k removals; 0 for none
+    int stride = 1;      // the records are 0, stride, 2 * stride...: gaps between them
   };
-  const Case cases[] = {{40, 0, 0, 7},   {40, 0, 1, 7},   {500, 0, 2, 0}, {500, 3, 2, 13},
-                        {500, 5, 3, 31}, {1000, 0, 1, 0}, {300, 2, 2, 1}, {33, 1, 3, 1}};
+  const Case cases[] = {{40, 0, 0, 7},      {40, 0, 1, 7},     {500, 0, 2, 0},    {500, 3, 2, 13},
+                        {500, 5, 3, 31},    {1000, 0, 1, 0},   {300, 2, 2, 1},    {33, 1, 3, 1},
+                        {500, 0, 2, 17, 3}, {500, 0, 3, 0, 9}, {300, 4, 2, 11, 3}};
   for (const Case& test : cases) {
     SCOPED_TRACE(::testing::Message() << test.length << "/" << test.duplicateEvery << "/"
-                                      << test.order << "/" << test.readEvery);
+                                      << test.order << "/" << test.readEvery << "/" << test.stride);
     ChildList list;
     std::vector<int> model;
-    for (int r = 0; r < test.length; ++r) {
+    for (int r = 0; r < test.length * test.stride; r += test.stride) {
       list.append(r);
       model.push_back(r);
       if (test.duplicateEvery > 0 && r % test.duplicateEvery == 0) {
@@ -283,6 +285,7 @@ TEST(ChildListTest, RemovesFirstOccurrencesInAnyOrder) {
         model.push_back(r);
       }
     }
+    const int beyond = test.length * test.stride + 1;
     std::vector<int> removals = model;
     if (test.order == 1) std::reverse(removals.begin(), removals.end());
     if (test.order == 2) std::shuffle(removals.begin(), removals.end(), std::mt19937(test.length));
@@ -292,9 +295,11 @@ TEST(ChildListTest, RemovesFirstOccurrencesInAnyOrder) {
     for (size_t k = 0; k < removals.size(); ++k) {
       list.removeFirst(removals[k]);
       model.erase(std::find(model.begin(), model.end(), removals[k]));
+      if (test.duplicateEvery == 0) list.removeFirst(removals[k]);  // gone: nothing
+      if (test.stride > 1) list.removeFirst(removals[k] + 1);       // never there: nothing
       if (k % 5 == 0) {  // an append in between, taken out again right away
-        list.append(test.length + 1);
-        list.removeFirst(test.length + 1);
+        list.append(beyond);
+        list.removeFirst(beyond);
       }
       ASSERT_EQ(list.getCount(), static_cast<int>(model.size()));
       if (test.readEvery > 0 && k % test.readEvery == 0) {
