@@ -15,8 +15,8 @@ constexpr int kScanLimit = 32;
 
 // Where each record sits in a long list, in one of two forms.
 // Dense, for a list whose entries ascend (each record at most once) over a range not much wider
-// than their count: the position of record base + i at i, -1 where there is none; four bytes a
-// record, one look-up, nothing to update when an entry goes.
+// than their count: the position of record base + i at i, -1 where there is none (set so when
+// the entry goes); four bytes a record, one look-up that reads nothing else.
 // Hashed, otherwise: open addressing from record to the first and last position holding it, and
 // per position the next one holding the same record; a record whose entries are all gone keeps
 // its bucket.
@@ -94,7 +94,9 @@ int ChildList::at(int n) const {
 
 void ChildList::removeFirst(int record) {
   const int position = findFirst(record);
-  if (position >= 0) removeAt(position);
+  if (position < 0) return;
+  if (index && index->dense) index->positionOf[record - index->base] = -1;
+  removeAt(position);
 }
 
 int ChildList::findFirst(int record) {
@@ -111,10 +113,7 @@ int ChildList::findFirst(int record) {
     if (index->dense) {
       const long long at = static_cast<long long>(record) - index->base;
       if (at < 0 || at >= index->span) return -1;
-      const int position = index->positionOf[at];
-      const bool there = position >= head && position < entries.getCount() &&
-                         entries.at(position) == record;  // gone when not
-      return there ? position : -1;
+      return index->positionOf[at];  // -1 for a record gone or never there
     }
     const PositionIndex::Bucket& bucket = index->bucketOf(record);
     return bucket.record == record ? bucket.first : -1;
