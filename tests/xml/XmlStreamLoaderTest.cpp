@@ -195,13 +195,15 @@ TEST(XmlStreamLoaderTest, DocumentShapesLoadAsParsingThenApplyingDoes) {
       kHead + "<employee><record><name>&lt;&gt;&x;&amp</name></record></employee>" + kTail,
       kHead + "<dept><record><parent>5</parent></record><record/></dept>" + kTail,
       kHead + "<member><record><person>0</person></record></member>" + kTail,
-      // Links into several lists in any order; applying stops at a parent that is not there.
+      // Links into several lists in any order, and of a table to itself (its own slot, earlier
+      // ones); applying stops at a parent that is not there.
       kHead + "<employee><record/><record/><record/></employee><dept><record/></dept><member>" +
           "<record><person>2</person></record><record><person>0</person><dept>0</dept>" +
           "</record><record><person>2</person></record><record><person>9</person></record>" +
           "<record><person>1</person></record></member>" + kTail,
-      kHead + "<dept><record><parent>1</parent></record><record><parent>1</parent></record>" +
-          "<record><parent>0</parent></record><record><parent>3</parent></record></dept>" + kTail,
+      kHead + "<dept><record><parent>0</parent></record><record><parent>0</parent></record>" +
+          "<record><parent>2</parent></record><record><parent>1</parent></record><record>" +
+          "<parent>9</parent></record><record><parent>0</parent></record></dept>" + kTail,
       kHead + "<nosuch>x</nosuch><nosuch><record/></nosuch>" + kTail,
       kHead + "<employee><record><bogus>1</bogus></record></employee>" + kTail,
       kHead + "<employee><record><age>1</age></record><dept><record/></dept></employee>" + kTail,
