@@ -85,7 +85,8 @@ int Table::addRecord(int position) {
   // related to itself may name its own slot.
   const bool replaces = position >= 0 && position < records.getCount();
   const int slot = replaces ? position : records.getCount();
-  const bool defers = deferring && !replaces && canDefer();
+  int parents[kInlineLinks];  // deferring takes no more relation fields
+  const bool defers = deferring && !replaces && canDefer(parents);
   if (deferring && !defers) linkNoted();
   if (!replaces) {
     for (int k = 0; k < childLinks.getCount(); ++k) {
@@ -102,10 +103,7 @@ int Table::addRecord(int position) {
   }
   if (defers) {
     if (notedParents.empty()) firstNotedSlot = slot;
-    const RecordLayout& layout = records.getLayout();
-    for (const int field : relationFields) {
-      notedParents.push_back(temporaryRecord->getNumber(layout.offsetOf(field)));
-    }
+    for (size_t k = 0; k < relationFields.size(); ++k) notedParents.push_back(parents[k]);
     records.append(std::move(temporaryRecord));
     return slot;
   }
@@ -197,19 +195,21 @@ void Table::deferLinks() {
   deferring = !relationFields.empty() && relationFields.size() <= kInlineLinks;
 }
 
-bool Table::canDefer() const {
+bool Table::canDefer(int* parents) const {
   if (ownerDatabase == nullptr) return false;
   refreshRelationTargets();
   const RecordLayout& layout = records.getLayout();
+  const int slot = records.getCount();
   for (size_t k = 0; k < relationFields.size(); ++k) {
-    if (linkList(*temporaryRecord, k) != nullptr) continue;
-    // A record of a table related to itself may name its own slot, whose list comes with it.
-    const int parent = temporaryRecord->getNumber(layout.offsetOf(relationFields[k]));
     const ChildTableLinks* const links = relationTargetLinks[k];
-    if (relationTargets[k] != this || links == nullptr || parent != records.getCount() ||
-        links->getCount() != parent) {
-      return false;
-    }
+    const int parent = temporaryRecord->getNumber(layout.offsetOf(relationFields[k]));
+    // A record of a table related to itself may name its own slot, whose list comes with it.
+    const bool listThere =
+        links != nullptr && parent >= 0 &&
+        (parent < links->getCount() ||
+         (relationTargets[k] == this && parent == slot && links->getCount() == slot));
+    if (!listThere) return false;
+    parents[k] = parent;
   }
   return true;
 }
@@ -292,12 +292,6 @@ Table& Table::relationTargetTable(size_t k) const {
 
 // A registration lives as long as its table and tables are only added or emptied, each of
 // which moves the generation on: what was found for one generation holds until the next.
-ChildTableLinks* Table::relationLinks(size_t k) const {
-  if (ownerDatabase == nullptr) return nullptr;
-  refreshRelationTargets();
-  return relationTargetLinks[k];
-}
-
 void Table::refreshRelationTargets() const {
   const unsigned long long generation = ownerDatabase->getTableGeneration();
   if (targetsGeneration != generation) resolveRelationTargets(generation);

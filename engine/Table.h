@@ -161,23 +161,24 @@ class Table {
   // The table the k-th Relation field points to: code 1 when its name is unknown, 14 when its
   // slot was emptied.
   Table& relationTargetTable(size_t k) const;
-  // This table's registration in that table (its child lists by parent record), or null where
-  // it cannot be found; childList then says why.
-  ChildTableLinks* relationLinks(size_t k) const;
-  // Resolves every relation field's target and registration again when the tables changed.
+  // Resolves every relation field's target and this table's registration in it (its child
+  // lists by parent record; null where it cannot be found, childList then says why) again when
+  // the tables changed.
   void refreshRelationTargets() const;
   void resolveRelationTargets(unsigned long long generation) const;
   Table& lookUpRelationTarget(size_t k) const;
   void linkRelations(const Record& record, int slot, bool link);
+  // The list the k-th relation field of record links into; null where it cannot be found.
+  ChildList* linkList(const Record& record, size_t k) const;
   // Finds the list each relation field of record links into (null where one cannot be found;
   // linking reports why) and makes room in it: lists has one entry per relation field.
-  ChildList* linkList(const Record& record, size_t k) const;
   void reserveLinks(const Record& record, ChildList** lists);
   // Links the record stored at slot into the lists reserveLinks found, looking up the others.
   void linkReserved(const Record& record, int slot, ChildList* const* lists);
   void unlinkAndDestroy(int record);
-  // Whether the temporary record can be appended with its links deferred.
-  bool canDefer() const;
+  // Whether the temporary record can be appended with its links deferred: then parents holds
+  // its parent per relation field (room for kInlineLinks).
+  bool canDefer(int* parents) const;
   // Links the noted records, keeping the deferring on.
   void linkNoted();
   friend class CascadeDelete;
